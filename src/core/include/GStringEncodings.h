@@ -1,0 +1,31 @@
+#pragma once
+// Conversions between the text forms of the system: UTF-8 byte strings inside, UTF-16 wide
+// strings for Windows calls, and 8-bit text in a known code page.
+
+#include "GErrorCodes.h"
+
+// UTF-8 to UTF-16; invalid UTF-8 gives an empty result.
+TUTF16String UTF8ToUTF16(const TUTF8String& text);
+// UTF-16 to UTF-8; an unpaired surrogate gives an empty result.
+TUTF8String UTF16ToUTF8(const TUTF16String& text);
+
+#ifdef _WIN32
+#include <string>
+
+// UTF-8 to the wide string Windows calls take (MultiByteToWideChar, MB_ERR_INVALID_CHARS);
+// invalid UTF-8 gives an empty result.
+std::wstring OSMakeOSStringFromUTF8String(const TUTF8String& text);
+
+// A NUL-terminated wide string to UTF-8; a null pointer gives an empty string. Strings are
+// read up to 0x7FFFFFFF characters (a longer one is truncated and logged).
+TUTF8String OSMakeUTF8StringFromOSString(const wchar_t* text);
+inline TUTF8String OSMakeUTF8StringFromOSString(const std::wstring& text)
+{
+    return OSMakeUTF8StringFromOSString(text.c_str());
+}
+
+// Bytes in a Windows code page to UTF-8. An empty input gives CoreErrorCodes::kUnknownError;
+// conversion errors map to kInvalidParam, kIndexOutOfRange, kItemNotHandled, kNotSupported or
+// kUnknownError.
+TErrorCode CodePageToUTF8(const TUTF8String& bytes, unsigned int codePage, TUTF8String& utf8);
+#endif
