@@ -29,3 +29,7 @@ inline TUTF8String OSMakeUTF8StringFromOSString(const std::wstring& text)
 // kUnknownError.
 TErrorCode CodePageToUTF8(const TUTF8String& bytes, unsigned int codePage, TUTF8String& utf8);
 #endif
+
+// Lower-cases UTF-8 text with the system's case mapping (Windows: CharLowerW on the UTF-16
+// form); invalid UTF-8 gives an empty result.
+TUTF8String OSMakeLowerCaseUTF8String(const TUTF8String& text);

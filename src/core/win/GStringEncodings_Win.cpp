@@ -110,3 +110,14 @@ TErrorCode CodePageToUTF8(const TUTF8String& bytes, unsigned int codePage, TUTF8
     utf8 = OSMakeUTF8StringFromOSString(wide.data());
     return CoreErrorCodes::kSuccess;
 }
+
+TUTF8String OSMakeLowerCaseUTF8String(const TUTF8String& text)
+{
+    std::wstring wide = OSMakeOSStringFromUTF8String(text);
+    if (wide.empty())
+    {
+        return TUTF8String();
+    }
+    CharLowerW(wide.data());
+    return OSMakeUTF8StringFromOSString(wide.c_str());
+}
