@@ -1,0 +1,596 @@
+#include "GBinaryDocumentFontExtractor.h"
+
+#include "GErrorReport.h"
+#include "GFile.h"
+#include "GStringEncodings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+namespace
+{
+constexpr const char* kLogCategory = "BinaryDocumentFontExtractor";
+
+// "No position": a marker that does not occur, a consumed offset that was not set.
+constexpr TUInt64 kNone = ~TUInt64(0);
+// An occurrence preceded by this byte is escaped inside a string and does not count.
+constexpr TUInt8 kEscapeByte = 0x5C;
+
+constexpr std::string_view kAdobeInvisFont = "AdobeInvisFont";
+constexpr std::string_view kMyriadRoman = "Myriad-Roman";
+constexpr std::string_view kMyriadProRegular = "MyriadPro-Regular";
+
+// The first occurrence of the pattern in buffer[0, length) whose preceding byte in the buffer is
+// not the excluded byte; kNone when there is none, or when the buffer or the pattern is empty or
+// the buffer is shorter than the pattern. An occurrence at the buffer's first byte has no
+// preceding byte and is always taken.
+TUInt64 FindMarker(const TUInt8* buffer, TUInt64 length, std::string_view pattern, TUInt8 excluded)
+{
+    if (buffer == nullptr || length == 0 || pattern.empty() || length < pattern.size())
+    {
+        return kNone;
+    }
+    const TUInt8 first = static_cast<TUInt8>(pattern[0]);
+    const TUInt64 rest = pattern.size() - 1;
+    const TUInt64 lastStart = length - pattern.size();
+    TUInt64 pos = 0;
+    while (pos <= lastStart)
+    {
+        const void* hit = std::memchr(buffer + pos, first, lastStart - pos + 1);
+        if (hit == nullptr)
+        {
+            return kNone;
+        }
+        const TUInt64 at = static_cast<TUInt64>(static_cast<const TUInt8*>(hit) - buffer);
+        if (rest == 0 || (buffer[at + 1] == static_cast<TUInt8>(pattern[1]) &&
+                          std::memcmp(buffer + at + 1, pattern.data() + 1, rest) == 0))
+        {
+            if (at == 0 || buffer[at - 1] != excluded)
+            {
+                return at;
+            }
+            GLogger::GetInstance().LogDebug(kLogCategory,
+                                            "Ignoring match at offset %d because previous char is 0x%04x",
+                                            static_cast<int>(at), static_cast<unsigned int>(excluded));
+        }
+        pos = at + 1;
+    }
+    return kNone;
+}
+
+// Searches one marker in one chunk, from a given offset to the chunk's end, remembering the last
+// answer. The scan asks for the same marker again and again from increasing offsets (the end of
+// every name is searched up to the end of the chunk); a search from an offset that lies between
+// the last search's start and its result has that same result, unless an occurrence starts
+// exactly at the new offset (an escaped one: at the start of the searched buffer it counts). So
+// every byte is searched about once per marker, and hostile input with many unterminated
+// sections cannot make the scan quadratic.
+class MarkerFinder
+{
+public:
+    MarkerFinder(const TUInt8* chunk, TUInt64 size, std::string_view pattern)
+        : mChunk(chunk), mSize(size), mPattern(pattern)
+    {
+    }
+
+    std::string_view Pattern() const { return mPattern; }
+    TUInt64 Length() const { return mPattern.size(); }
+
+    // The first occurrence in chunk[from, size), as FindMarker over that buffer finds it.
+    TUInt64 Find(TUInt64 from)
+    {
+        if (from >= mSize || mPattern.empty())
+        {
+            return kNone;
+        }
+        if (mFrom != kNone && from >= mFrom && from <= mFound)
+        {
+            return (from == mFound || OccursAt(from)) ? from : mFound;
+        }
+        const TUInt64 found = FindMarker(mChunk + from, mSize - from, mPattern, kEscapeByte);
+        mFrom = from;
+        mFound = found == kNone ? kNone : from + found;
+        return mFound;
+    }
+
+    // The first occurrence that lies whole inside chunk[from, limit).
+    TUInt64 FindWithin(TUInt64 from, TUInt64 limit)
+    {
+        if (from >= limit)
+        {
+            return kNone;
+        }
+        const TUInt64 found = Find(from);
+        return (found != kNone && found + Length() <= limit) ? found : kNone;
+    }
+
+private:
+    bool OccursAt(TUInt64 pos) const
+    {
+        return mSize - pos >= mPattern.size() &&
+               std::memcmp(mChunk + pos, mPattern.data(), mPattern.size()) == 0;
+    }
+
+    const TUInt8* mChunk;
+    TUInt64 mSize;
+    std::string_view mPattern;
+    TUInt64 mFrom = kNone;
+    TUInt64 mFound = kNone;
+};
+
+// One chunk and the finders of the markers searched in it (one per distinct marker text).
+class ChunkScan
+{
+public:
+    ChunkScan(const TUInt8* chunk, TUInt64 size) : mChunk(chunk), mSize(size) {}
+
+    const TUInt8* Chunk() const { return mChunk; }
+    TUInt64 Size() const { return mSize; }
+
+    MarkerFinder& Finder(std::string_view pattern)
+    {
+        for (MarkerFinder& finder : mFinders)
+        {
+            if (finder.Pattern() == pattern)
+            {
+                return finder;
+            }
+        }
+        return mFinders.emplace_back(mChunk, mSize, pattern);
+    }
+
+private:
+    const TUInt8* mChunk;
+    TUInt64 mSize;
+    std::deque<MarkerFinder> mFinders; // stable references while finders are added
+};
+
+struct Range
+{
+    TUInt64 begin = 0;
+    TUInt64 end = 0;
+};
+using RangeList = std::vector<Range>; // ascending begins
+
+enum class RangeKind
+{
+    kNone,
+    kFound,
+    kTruncated,
+};
+
+// The start marker searched from `from`, then the end marker after it: [B, E), or B alone
+// (truncated) when the end marker is missing, or nothing.
+RangeKind FindDelimitedRange(TUInt64 from, MarkerFinder& start, MarkerFinder& end, Range& range)
+{
+    range = Range();
+    const TUInt64 begin = start.Find(from);
+    if (begin == kNone)
+    {
+        return RangeKind::kNone;
+    }
+    const TUInt64 finish = end.Find(begin + start.Length());
+    if (finish == kNone)
+    {
+        range.begin = range.end = begin;
+        return RangeKind::kTruncated;
+    }
+    range.begin = begin;
+    range.end = finish;
+    return RangeKind::kFound;
+}
+
+// The sections of chunk[from, to), each recorded from its first name marker to its end marker;
+// a section without a name marker is not recorded. A section whose end marker is missing is
+// recorded as [B, B) and ends the search with the truncated flag.
+void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFinder& nameStart,
+                  MarkerFinder& sectionEnd, RangeList& sections, bool& truncated)
+{
+    sections.clear();
+    truncated = false;
+    TUInt64 pos = from;
+    while (pos < to)
+    {
+        Range range;
+        const RangeKind kind = FindDelimitedRange(pos, sectionStart, sectionEnd, range);
+        if (kind == RangeKind::kTruncated)
+        {
+            sections.push_back(range);
+            truncated = true;
+            return;
+        }
+        if (kind == RangeKind::kNone)
+        {
+            return;
+        }
+        if (range.begin < to)
+        {
+            const TUInt64 firstName = nameStart.FindWithin(range.begin, range.end);
+            if (firstName != kNone)
+            {
+                sections.push_back({firstName, range.end});
+            }
+        }
+        pos = range.end + sectionEnd.Length();
+    }
+}
+
+// The name ranges of chunk[from, to); a name's end marker may lie beyond `to`. A name whose end
+// marker is missing is recorded as [B, B) and ends the search.
+void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& nameEnd, RangeList& names)
+{
+    names.clear();
+    TUInt64 pos = from;
+    while (pos < to)
+    {
+        Range range;
+        const RangeKind kind = FindDelimitedRange(pos, nameStart, nameEnd, range);
+        if (kind == RangeKind::kTruncated)
+        {
+            names.push_back(range);
+            return;
+        }
+        if (kind == RangeKind::kNone || range.begin >= to)
+        {
+            return;
+        }
+        names.push_back(range);
+        pos = range.end + nameEnd.Length();
+    }
+}
+
+// The first position P with from <= P < before where the prefix occurs; kNone when none.
+TUInt64 FindPrefix(const TUInt8* chunk, TUInt64 size, TUInt64 from, TUInt64 before, std::string_view prefix)
+{
+    const TUInt8 first = static_cast<TUInt8>(prefix[0]);
+    TUInt64 pos = from;
+    while (pos < before)
+    {
+        const void* hit = std::memchr(chunk + pos, first, before - pos);
+        if (hit == nullptr)
+        {
+            return kNone;
+        }
+        const TUInt64 at = static_cast<TUInt64>(static_cast<const TUInt8*>(hit) - chunk);
+        if (size - at >= prefix.size() && std::memcmp(chunk + at, prefix.data(), prefix.size()) == 0)
+        {
+            return at;
+        }
+        pos = at + 1;
+    }
+    return kNone;
+}
+
+bool IsGraphicASCII(TUInt8 byte)
+{
+    return byte >= 0x21 && byte <= 0x7E;
+}
+
+// Appends one character (a byte taken as ISO Latin-1) in UTF-8.
+void AppendCharacter(TUTF8String& text, TUInt8 byte)
+{
+    if (byte < 0x80)
+    {
+        text.push_back(static_cast<char>(byte));
+    }
+    else
+    {
+        text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+        text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+}
+
+// The text of the name range [begin, end) of a chunk.
+TUTF8String NameText(const TUInt8* chunk, TUInt64 size, Range name,
+                     const GBinaryDocumentFontExtractor::Markers& markers)
+{
+    TUInt64 textStart = name.begin + markers.nameStart.size();
+    // Drop everything up to and including the prefix (a byte-order mark, a subset tag and its "+").
+    if (!markers.namePrefix.empty() && name.end >= 1 && textStart < name.end - 1)
+    {
+        const TUInt64 prefixAt = FindPrefix(chunk, size, textStart, name.end - 1, markers.namePrefix);
+        if (prefixAt != kNone)
+        {
+            textStart = prefixAt + markers.namePrefix.size();
+        }
+    }
+    // The text ends after its last graphic character that does not begin the end marker.
+    const int endMarkerFirst = markers.nameEnd.empty() ? -1 : static_cast<TUInt8>(markers.nameEnd[0]);
+    TUInt64 textEnd = name.end;
+    for (TUInt64 i = name.end; i > textStart; --i)
+    {
+        if (i < size && IsGraphicASCII(chunk[i]) && chunk[i] != endMarkerFirst)
+        {
+            textEnd = i + 1;
+            break;
+        }
+    }
+    // Zero bytes are dropped; every other byte is one character.
+    TUTF8String text;
+    TUInt64 i = textStart;
+    while (i < textEnd && i < size)
+    {
+        if (chunk[i] == 0)
+        {
+            ++i;
+            if (i >= size)
+            {
+                break;
+            }
+        }
+        AppendCharacter(text, chunk[i]);
+        ++i;
+    }
+    return text;
+}
+
+void FontNamesFromChunk(ChunkScan& scan, TUInt64 from, TUInt64 to,
+                        const GBinaryDocumentFontExtractor::Markers& markers,
+                        GBinaryDocumentFontExtractor::TFontNameSet& fontNames,
+                        std::vector<GBinaryDocumentFontExtractor::TFontNameList>& nameLists,
+                        TUInt64& consumed)
+{
+    fontNames.clear();
+    nameLists.clear();
+    MarkerFinder& sectionStart = scan.Finder(markers.sectionStart);
+    MarkerFinder& nameStart = scan.Finder(markers.nameStart);
+    MarkerFinder& nameEnd = scan.Finder(markers.nameEnd);
+    MarkerFinder& sectionEnd = scan.Finder(markers.sectionEnd);
+
+    RangeList sections;
+    bool truncated = false;
+    FindSections(from, to, sectionStart, nameStart, sectionEnd, sections, truncated);
+    RangeList names;
+    for (const Range& section : sections)
+    {
+        GBinaryDocumentFontExtractor::TFontNameList& list = nameLists.emplace_back();
+        if (truncated && section.begin == section.end && section.begin > 0)
+        {
+            consumed = section.begin;
+        }
+        FindNames(section.begin, section.end, nameStart, nameEnd, names);
+        for (const Range& name : names)
+        {
+            TUTF8String text = NameText(scan.Chunk(), scan.Size(), name, markers);
+            GLogger::GetInstance().LogDebug(kLogCategory, "In %s(), adding '%s'",
+                                            "GBinaryDocumentFontExtractor::GetFontNamesFromByteVector",
+                                            text.c_str());
+            fontNames.insert(text);
+            list.push_back(std::move(text));
+        }
+    }
+}
+
+TUInt64 DefaultAdvance(TUInt64 chunkSize, std::string_view sectionStart)
+{
+    return chunkSize > sectionStart.size() ? chunkSize - sectionStart.size() : 1;
+}
+} // namespace
+
+const GBinaryDocumentFontExtractor::Markers GBinaryDocumentFontExtractor::kPhotoshopMarkers = {
+    "/FontSet [", "/Name (", "\xFE\xFF", ")", "]"};
+const GBinaryDocumentFontExtractor::Markers GBinaryDocumentFontExtractor::kIllustratorFirstPassMarkers = {
+    "/FontName", "/FontName /", "+", "/", ">>"};
+const GBinaryDocumentFontExtractor::Markers GBinaryDocumentFontExtractor::kIllustratorSecondPassMarkers = {
+    "/FontName", "/FontName/", "+", "/", ">>"};
+const GBinaryDocumentFontExtractor::Markers GBinaryDocumentFontExtractor::kAfterEffectsOuterMarkers = {
+    ">> /0 << /1 << /0 [", "<< /99 /CoolTypeFont /0", "", "", "] >>"};
+const GBinaryDocumentFontExtractor::Markers GBinaryDocumentFontExtractor::kAfterEffectsInnerMarkers = {
+    "<< /99 /CoolTypeFont /0", "(", "\xFE\xFF", ") /", ">>"};
+
+GBinaryDocumentFontExtractor::GBinaryDocumentFontExtractor(const TUTF8String& path) : mFileSpec(path)
+{
+}
+
+GBinaryDocumentFontExtractor::~GBinaryDocumentFontExtractor() = default;
+
+TUInt64 GBinaryDocumentFontExtractor::GetChunkSize() const
+{
+    return kDefaultChunkSize;
+}
+
+TErrorCode GBinaryDocumentFontExtractor::ExtractFontNames(TFontNameSet& fontNames)
+{
+    fontNames.clear();
+    const TUTF8String extension = OSMakeLowerCaseUTF8String(mFileSpec.GetExtension());
+    if (extension == "ai" || extension == "ait" || extension == "pdf")
+    {
+        G_FAIL_IF_ERROR(ExtractFromIllustrator(fontNames));
+        return CoreErrorCodes::kSuccess;
+    }
+    if (extension == "psd" || extension == "psb")
+    {
+        G_FAIL_IF_ERROR(ExtractFromPhotoshop(fontNames));
+        return CoreErrorCodes::kSuccess;
+    }
+    if (extension == "aep" || extension == "aet" || extension == "aepx")
+    {
+        G_FAIL_IF_ERROR(ExtractFromAfterEffects(fontNames));
+        return CoreErrorCodes::kSuccess;
+    }
+    if (extension == "eps")
+    {
+        return CoreErrorCodes::kSuccess;
+    }
+
+    TUInt64 fileSize = 0;
+    G_FAIL_IF_ERROR(GFileSystem::OSGetFileSize(mFileSpec, fileSize));
+    if (fileSize >= kUnknownTypeSizeLimit)
+    {
+        return CoreErrorCodes::kSuccess;
+    }
+    G_FAIL_IF_ERROR(ExtractFromIllustrator(fontNames));
+    G_FAIL_IF_ERROR(ExtractFromPhotoshop(fontNames));
+    G_FAIL_IF_ERROR(ExtractFromAfterEffects(fontNames));
+    return CoreErrorCodes::kSuccess;
+}
+
+template <typename ChunkScanner>
+TErrorCode GBinaryDocumentFontExtractor::ScanFile(TUInt64 sectionStartLength, ChunkScanner scanChunk)
+{
+    TUInt64 fileSize = 0;
+    G_FAIL_IF_ERROR(GFileSystem::OSGetFileSize(mFileSpec, fileSize));
+    if (fileSize == 0)
+    {
+        return CoreErrorCodes::kSuccess;
+    }
+    // A chunk must be longer than the overlap between chunks, or the scan would not advance.
+    G_FAIL_IF(GetChunkSize() <= sectionStartLength, CoreErrorCodes::kInvalidParam);
+
+    TByteVector fileChunk; // kept across chunks, so its memory is allocated once
+    TUInt64 currentPosition = 0;
+    do
+    {
+        const TUInt64 numBytesToRead = std::min(fileSize - currentPosition, GetChunkSize());
+        GFile file;
+        G_FAIL_IF_ERROR(file.Open(mFileSpec, GFile::eBinary | GFile::eRead));
+        G_FAIL_IF_ERROR(file.SetFilePosition(GFile::eBeginning, currentPosition));
+        G_FAIL_IF_ERROR(file.Read(numBytesToRead, fileChunk));
+        G_FAIL_IF_ERROR(file.Close());
+        currentPosition += scanChunk(fileChunk.data(), fileChunk.size());
+    } while (currentPosition < fileSize);
+    return CoreErrorCodes::kSuccess;
+}
+
+TErrorCode GBinaryDocumentFontExtractor::ExtractFromPhotoshop(TFontNameSet& fontNames)
+{
+    return ScanFile(kPhotoshopMarkers.sectionStart.size(),
+                    [this, &fontNames](const TUInt8* chunk, TUInt64 size)
+                    { return ScanPhotoshopChunk(chunk, size, fontNames); });
+}
+
+TErrorCode GBinaryDocumentFontExtractor::ExtractFromIllustrator(TFontNameSet& fontNames)
+{
+    return ScanFile(kIllustratorFirstPassMarkers.sectionStart.size(),
+                    [this, &fontNames](const TUInt8* chunk, TUInt64 size)
+                    { return ScanIllustratorChunk(chunk, size, fontNames); });
+}
+
+TErrorCode GBinaryDocumentFontExtractor::ExtractFromAfterEffects(TFontNameSet& fontNames)
+{
+    return ScanFile(kAfterEffectsOuterMarkers.sectionStart.size(),
+                    [this, &fontNames](const TUInt8* chunk, TUInt64 size)
+                    { return ScanAfterEffectsChunk(chunk, size, fontNames); });
+}
+
+TUInt64 GBinaryDocumentFontExtractor::ScanPhotoshopChunk(const TUInt8* chunk, TUInt64 size,
+                                                         TFontNameSet& fontNames) const
+{
+    ChunkScan scan(chunk, size);
+    TFontNameSet chunkNames;
+    std::vector<TFontNameList> nameLists;
+    TUInt64 consumed = kNone;
+    FontNamesFromChunk(scan, 0, size, kPhotoshopMarkers, chunkNames, nameLists, consumed);
+    // "AdobeInvisFont" first in a font set is skipped; anywhere later it ends the set.
+    for (const TFontNameList& list : nameLists)
+    {
+        for (std::size_t index = 0; index < list.size(); ++index)
+        {
+            if (list[index] != kAdobeInvisFont)
+            {
+                fontNames.insert(list[index]);
+            }
+            else if (index > 0)
+            {
+                break;
+            }
+        }
+    }
+    return consumed != kNone ? consumed : DefaultAdvance(GetChunkSize(), kPhotoshopMarkers.sectionStart);
+}
+
+TUInt64 GBinaryDocumentFontExtractor::ScanIllustratorChunk(const TUInt8* chunk, TUInt64 size,
+                                                           TFontNameSet& fontNames) const
+{
+    ChunkScan scan(chunk, size);
+    std::vector<TFontNameList> nameLists;
+    TUInt64 advance = kNone;
+    for (const Markers* markers : {&kIllustratorFirstPassMarkers, &kIllustratorSecondPassMarkers})
+    {
+        TFontNameSet passNames;
+        TUInt64 consumed = kNone;
+        FontNamesFromChunk(scan, 0, size, *markers, passNames, nameLists, consumed);
+        // A pass that found nothing but the application's default font contributes nothing.
+        const bool onlyDefaultFont =
+            passNames.size() == 1 && passNames.begin()->find(kMyriadProRegular) != TUTF8String::npos;
+        if (!onlyDefaultFont)
+        {
+            fontNames.insert(passNames.begin(), passNames.end());
+        }
+        if (advance == kNone)
+        {
+            advance = consumed;
+        }
+    }
+    return advance != kNone ? advance
+                            : DefaultAdvance(GetChunkSize(), kIllustratorFirstPassMarkers.sectionStart);
+}
+
+TUInt64 GBinaryDocumentFontExtractor::ScanAfterEffectsChunk(const TUInt8* chunk, TUInt64 size,
+                                                            TFontNameSet& fontNames) const
+{
+    ChunkScan scan(chunk, size);
+    RangeList outerSections;
+    bool truncated = false;
+    FindSections(0, size, scan.Finder(kAfterEffectsOuterMarkers.sectionStart),
+                 scan.Finder(kAfterEffectsOuterMarkers.nameStart),
+                 scan.Finder(kAfterEffectsOuterMarkers.sectionEnd), outerSections, truncated);
+
+    TFontNameSet sectionNames;
+    std::vector<TFontNameList> nameLists;
+    for (const Range& outer : outerSections)
+    {
+        TUInt64 innerConsumed = kNone;
+        FontNamesFromChunk(scan, outer.begin, outer.end, kAfterEffectsInnerMarkers, sectionNames, nameLists,
+                           innerConsumed);
+        // "Myriad-Roman" in the first list counts only when "AdobeInvisFont" ends the section.
+        bool firstList = true;
+        bool myriadSeen = false;
+        bool ended = false;
+        for (const TFontNameList& list : nameLists)
+        {
+            for (const TUTF8String& name : list)
+            {
+                if (name == kMyriadRoman)
+                {
+                    myriadSeen = myriadSeen || firstList;
+                }
+                else if (name == kAdobeInvisFont)
+                {
+                    if (myriadSeen)
+                    {
+                        fontNames.insert(TUTF8String(kMyriadRoman));
+                    }
+                    ended = true;
+                    break;
+                }
+                else
+                {
+                    fontNames.insert(name);
+                }
+            }
+            if (ended)
+            {
+                break;
+            }
+            firstList = false;
+        }
+    }
+    const TUInt64 defaultAdvance = DefaultAdvance(GetChunkSize(), kAfterEffectsOuterMarkers.sectionStart);
+    if (truncated && !outerSections.empty() && outerSections.back().begin > 0)
+    {
+        return outerSections.back().begin;
+    }
+    return defaultAdvance;
+}
+
+void GBinaryDocumentFontExtractor::GetFontNamesFromByteVector(const TUInt8* chunk, TUInt64 size, TUInt64 from,
+                                                              TUInt64 to, const Markers& markers,
+                                                              TFontNameSet& fontNames,
+                                                              std::vector<TFontNameList>& nameLists,
+                                                              TUInt64& consumed)
+{
+    ChunkScan scan(chunk, size);
+    FontNamesFromChunk(scan, from, to, markers, fontNames, nameLists, consumed);
+}

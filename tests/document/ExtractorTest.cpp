@@ -1,0 +1,271 @@
+// The extractor on byte files built here for what no independent tool writes: After Effects
+// sections, escaped markers, sections across chunk boundaries, large sparse files, failures.
+#include "GBinaryDocumentFontExtractor.h"
+#include "GFile.h"
+#include "LogCapture.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+using Names = GBinaryDocumentFontExtractor::TFontNameSet;
+
+namespace
+{
+// An extractor with a chosen chunk size that counts how often the size is asked for (once or
+// twice per chunk).
+class ChunkedExtractor : public GBinaryDocumentFontExtractor
+{
+public:
+    ChunkedExtractor(const TUTF8String& path, TUInt64 chunkSize)
+        : GBinaryDocumentFontExtractor(path), mChunkSize(chunkSize)
+    {
+    }
+    TUInt64 GetChunkSize() const override
+    {
+        ++mCalls;
+        return mChunkSize;
+    }
+    mutable TUInt64 mCalls = 0;
+
+private:
+    TUInt64 mChunkSize;
+};
+
+std::string Utf16(const std::string& ascii)
+{
+    std::string out = "\xFE\xFF";
+    for (char c : ascii)
+    {
+        out += '\0';
+        out += c;
+    }
+    return out;
+}
+
+// A Photoshop text-engine font set.
+std::string FontSet(const std::vector<std::string>& names)
+{
+    std::string out = "/FontSet [\n";
+    for (const std::string& name : names)
+    {
+        out += "\t<<\n\t\t/Name (" + Utf16(name) + ")\n\t\t/Script 0\n\t>>\n";
+    }
+    return out + "]\n";
+}
+
+// A PDF font descriptor, with or without a blank after /FontName.
+std::string FontDescriptor(const std::string& name, bool blank)
+{
+    return "<< /Type /FontDescriptor /FontName" + std::string(blank ? " /" : "/") + name + " /Flags 32 >>\n";
+}
+
+// An After Effects outer section holding one inner section per list.
+std::string AfterEffectsSection(const std::vector<std::vector<std::string>>& lists)
+{
+    std::string out = ">> /0 << /1 << /0 [";
+    for (const auto& list : lists)
+    {
+        out += " << /99 /CoolTypeFont /0 << ";
+        for (const std::string& name : list)
+        {
+            out += "/0 (" + Utf16(name) + ") /1 0 ";
+        }
+        out += ">> >>";
+    }
+    return out + " ] >> ";
+}
+
+Names Extract(GBinaryDocumentFontExtractor& extractor, TErrorCode expected = CoreErrorCodes::kSuccess)
+{
+    Names names{"left over from an earlier call"};
+    EXPECT_EQ(expected, extractor.ExtractFontNames(names)) << extractor.GetFileSpec().GetPath();
+    return names;
+}
+
+Names Extract(const std::string& path)
+{
+    GBinaryDocumentFontExtractor extractor(path);
+    return Extract(extractor);
+}
+} // namespace
+
+class ExtractorTest : public testing::Test
+{
+protected:
+    TempFolder mFolder;
+};
+
+TEST_F(ExtractorTest, PhotoshopFontSetsSkipOrStopAtTheInvisibleFont)
+{
+    using namespace std::string_literals;
+    const std::string binary = "\x00\x01\x02\xFF\x80 random bytes \x00"s;
+    EXPECT_EQ(
+        Names{"Arial-BoldMT"},
+        Extract(mFolder.Write("last.psd", binary + FontSet({"Arial-BoldMT", "AdobeInvisFont"}) + binary)));
+    EXPECT_EQ((Names{"Courier", "Times-Bold"}),
+              Extract(mFolder.Write("first.PSB", FontSet({"AdobeInvisFont", "Times-Bold", "Courier"}))));
+    EXPECT_EQ(Names{"Helvetica"},
+              Extract(mFolder.Write("middle.psd", FontSet({"Helvetica", "AdobeInvisFont", "Dropped"}) +
+                                                      FontSet({"AdobeInvisFont"}))));
+    // No closing "]" anywhere after the set: the section is never complete.
+    EXPECT_EQ(Names{}, Extract(mFolder.Write("open.psd", "/FontSet [ /Name (" + Utf16("Open") + ")")));
+}
+
+TEST_F(ExtractorTest, IllustratorDescriptorsLoseSubsetTagsAndLoneDefaultFont)
+{
+    EXPECT_EQ((Names{"Helvetica", "Times-Bold", "Untagged"}),
+              Extract(mFolder.Write("tags.pdf", FontDescriptor("ABCDEF+Times-Bold", true) +
+                                                    FontDescriptor("QWERTY+Helvetica", false) +
+                                                    FontDescriptor("Untagged", false))));
+    // A pass whose only name is (or contains) MyriadPro-Regular contributes nothing.
+    EXPECT_EQ(Names{"Courier"},
+              Extract(mFolder.Write("myriad.ai", FontDescriptor("ABCDEF+MyriadPro-Regular", true) +
+                                                     FontDescriptor("Courier", false))));
+    EXPECT_EQ(Names{}, Extract(mFolder.Write("myriad.ait", FontDescriptor("XMyriadPro-RegularX", false))));
+    EXPECT_EQ((Names{"Courier", "MyriadPro-Regular"}),
+              Extract(mFolder.Write("both.ai", FontDescriptor("MyriadPro-Regular", true) +
+                                                   FontDescriptor("Courier", true))));
+}
+
+TEST_F(ExtractorTest, AfterEffectsSectionsAndTheMyriadRule)
+{
+    const std::string first = AfterEffectsSection(
+        {{"Myriad-Roman", "ArialMT"}, {"Times-Bold", "AdobeInvisFont", "Gone"}, {"AlsoGone"}});
+    const std::string second = AfterEffectsSection({{"Courier"}, {"Myriad-Roman", "AdobeInvisFont"}});
+    const std::string noInvisible = AfterEffectsSection({{"Myriad-Roman"}, {"Palatino-Roman"}});
+    EXPECT_EQ((Names{"ArialMT", "Courier", "Myriad-Roman", "Palatino-Roman", "Times-Bold"}),
+              Extract(mFolder.Write("project.aep", first + second + noInvisible)));
+    // Inner sections outside an outer section do not count.
+    EXPECT_EQ(Names{}, Extract(mFolder.Write("loose.aet", "<< /99 /CoolTypeFont /0 << /0 (Loose) /1 >> >>")));
+}
+
+TEST_F(ExtractorTest, EscapedMarkersAreIgnoredAndLogged)
+{
+    LogCapture capture;
+    const std::string escaped = "(\\/FontSet [ /Name (" + Utf16("Escaped") + ") ])";
+    EXPECT_EQ(Names{"Real"}, Extract(mFolder.Write("escaped.psd", escaped + FontSet({"Real"}))));
+    EXPECT_EQ(1u, capture.Count("Ignoring match at offset 2 because previous char is 0x005c"));
+    EXPECT_EQ(1u,
+              capture.Count("In GBinaryDocumentFontExtractor::GetFontNamesFromByteVector(), adding 'Real'"));
+    // A marker at the very start of a scanned buffer has no preceding byte.
+    EXPECT_EQ(Names{"First"}, Extract(mFolder.Write("start.ai", FontDescriptor("First", false))));
+}
+
+TEST_F(ExtractorTest, SectionsAcrossChunkBoundariesAreScannedAgainFromTheirStart)
+{
+    const std::string filler(150, '\x01');
+    const struct
+    {
+        const char* name;
+        std::string content;
+        Names expected;
+    } cases[] = {
+        {"chunks.psd",
+         filler + FontSet({"AdobeInvisFont", "Garamond-Bold", "Futura-Book"}) + filler + FontSet({"Optima"}),
+         {"Futura-Book", "Garamond-Bold", "Optima"}},
+        {"chunks.ai",
+         filler + FontDescriptor("ABCDEF+Garamond-Bold", true) + filler + FontDescriptor("Optima", false),
+         {"Garamond-Bold", "Optima"}},
+        {"chunks.aep",
+         filler + AfterEffectsSection({{"Futura-Book"}, {"Optima"}}) + filler,
+         {"Futura-Book", "Optima"}},
+    };
+    for (const auto& test : cases)
+    {
+        const std::string path = mFolder.Write(test.name, test.content);
+        EXPECT_EQ(test.expected, Extract(path)) << test.name;
+        // Chunk sizes that cut the sections at many places, down to barely above the overlap.
+        for (TUInt64 chunkSize : {300u, 333u, 410u, 512u})
+        {
+            ChunkedExtractor small(path, chunkSize);
+            Names names = Extract(small);
+            // A name whose end marker lies beyond the chunk's end comes out empty.
+            names.erase("");
+            EXPECT_EQ(test.expected, names) << test.name << " with chunks of " << chunkSize;
+        }
+    }
+}
+
+TEST_F(ExtractorTest, UnterminatedSectionsEndAfterOnePassOverTheFile)
+{
+    // A section start at offset 0 without its end: each chunk starts at the default advance
+    // instead of at the section again.
+    const std::string filler(20000, 'a');
+    const std::pair<const char*, std::string> cases[] = {
+        {"open.aep", ">> /0 << /1 << /0 [ << /99 /CoolTypeFont /0 (X) /1 >>" + filler},
+        {"open.psd", "/FontSet [ /Name (X)" + filler},
+        {"open.ai", "/FontName /X" + filler},
+        {"open.data", "/FontSet [ /Name (X)" + filler},
+    };
+    for (const auto& [name, content] : cases)
+    {
+        ChunkedExtractor extractor(mFolder.Write(name, content), 1000);
+        EXPECT_EQ(Names{}, Extract(extractor)) << name;
+        EXPECT_LE(extractor.mCalls, 3u * 3u * (content.size() / (1000 - 19) + 2)) << name;
+    }
+}
+
+TEST_F(ExtractorTest, ExtensionRules)
+{
+    const std::string all = FontSet({"PhotoshopFont"}) + FontDescriptor("IllustratorFont", true) +
+                            AfterEffectsSection({{"AfterEffectsFont"}});
+    EXPECT_EQ((Names{"AfterEffectsFont", "IllustratorFont", "PhotoshopFont"}),
+              Extract(mFolder.Write("any.indd", all)));
+    EXPECT_EQ((Names{"AfterEffectsFont", "IllustratorFont", "PhotoshopFont"}),
+              Extract(mFolder.Write("noextension", all)));
+    EXPECT_EQ(Names{"PhotoshopFont"}, Extract(mFolder.Write("one.psd", all)));
+    EXPECT_EQ(Names{"IllustratorFont"}, Extract(mFolder.Write("one.PDF", all)));
+    EXPECT_EQ(Names{"AfterEffectsFont"}, Extract(mFolder.Write("one.aepx", all)));
+    // EPS files are never read, so even a missing one succeeds.
+    EXPECT_EQ(Names{}, Extract(mFolder.Write("art.eps", all)));
+    EXPECT_EQ(Names{}, Extract(mFolder.Path("missing.eps")));
+    for (const char* name : {"empty.psd", "empty.ai", "empty.aep", "empty.bin"})
+    {
+        EXPECT_EQ(Names{}, Extract(mFolder.Write(name, ""))) << name;
+    }
+    // An unknown type of exactly 1 GiB is not scanned (sparse: no disk space is used).
+    const std::string big = mFolder.Write("big.unknown", all);
+    mFolder.Resize(big, GBinaryDocumentFontExtractor::kUnknownTypeSizeLimit);
+    EXPECT_EQ(Names{}, Extract(big));
+}
+
+TEST_F(ExtractorTest, NonAsciiBytesBecomeLatin1Characters)
+{
+    using namespace std::string_literals;
+    const std::string set = "/FontSet [ /Name (\xFE\xFF\x00R\x00\xE9\x00s\x00\x00\x00u)"s +
+                            " /Name (\xFE\xFFR\xE9s\xFF) /Name (\xFF\xFFX) ]";
+    EXPECT_EQ((Names{"R\xC3\xA9s", "R\xC3\xA9s\0u"s, "\xC3\xBF\xC3\xBFX"}),
+              Extract(mFolder.Write("latin.psd", set)));
+}
+
+TEST_F(ExtractorTest, FailuresAreReportedAndKeepEarlierNames)
+{
+    {
+        LogCapture capture;
+        GBinaryDocumentFontExtractor missing(mFolder.Path("missing.psd"));
+        Extract(missing, GFileSystem::kFileNotFound);
+        EXPECT_EQ(2u,
+                  capture.Count("[BinaryDocumentFontExtractor]\t[Error]\tError='GFileSystem::kFileNotFound'"
+                                "  File='src/document/GBinaryDocumentFontExtractor.cpp'"));
+        EXPECT_EQ(1u, capture.Count("Expression='GFileSystem::OSGetFileSize(mFileSpec, fileSize)'"));
+        EXPECT_EQ(1u, capture.Count("Expression='ExtractFromPhotoshop(fontNames)'  Code='16781317'"));
+    }
+    for (const char* name : {"missing.ai", "missing.aep", "missing.txt"})
+    {
+        GBinaryDocumentFontExtractor extractor(mFolder.Path(name));
+        Extract(extractor, GFileSystem::kFileNotFound);
+    }
+    // A folder cannot be read as a document.
+    GBinaryDocumentFontExtractor folder(mFolder.MakeFolder("folder.psd"));
+    Names names;
+    EXPECT_NE(CoreErrorCodes::kSuccess, folder.ExtractFontNames(names));
+
+    // Positions of 2^31 and beyond cannot be reached: the scan fails there, keeping what the
+    // chunks before found.
+    const std::string huge = mFolder.Write("huge.psd", FontSet({"Early"}));
+    mFolder.Resize(huge, (TUInt64(1) << 31) + 0x10000000);
+    LogCapture capture(GLogger::kError);
+    ChunkedExtractor extractor(huge, 0x10000000);
+    EXPECT_EQ(Names{"Early"}, Extract(extractor, CoreErrorCodes::kError));
+    EXPECT_EQ(1u, capture.Count("Expression='file.SetFilePosition(GFile::eBeginning, currentPosition)'"));
+}
