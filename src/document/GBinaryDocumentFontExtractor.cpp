@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <span>
 
 namespace
 {
@@ -59,18 +60,21 @@ TUInt64 FindMarker(const TUInt8* buffer, TUInt64 length, std::string_view patter
     return kNone;
 }
 
-// Searches one marker in one chunk, from a given offset to the chunk's end, remembering the last
-// answer. The scan asks for the same marker again and again from increasing offsets (the end of
-// every name is searched up to the end of the chunk); a search from an offset that lies between
-// the last search's start and its result has that same result, unless an occurrence starts
-// exactly at the new offset (an escaped one: at the start of the searched buffer it counts). So
-// every byte is searched about once per marker, and hostile input with many unterminated
-// sections cannot make the scan quadratic.
+// Searches one marker in one chunk, remembering the last answer. The scan asks for the same
+// marker again and again from increasing offsets (the end of every name is searched up to the end
+// of the chunk); a search from an offset between the last search's start and its result has that
+// same result, unless an occurrence starts exactly at the new offset (an escaped one: at the start
+// of the searched buffer it counts). So every byte is searched about once per marker, and hostile
+// input with many unterminated sections cannot make the scan quadratic.
+//
+// A marker that begins with another marker of the same chunk (a name marker "/FontName /" and its
+// section marker "/FontName") is found among the occurrences of the shorter one, so the bytes are
+// not searched a second time.
 class MarkerFinder
 {
 public:
-    MarkerFinder(const TUInt8* chunk, TUInt64 size, std::string_view pattern)
-        : mChunk(chunk), mSize(size), mPattern(pattern)
+    MarkerFinder(const TUInt8* chunk, TUInt64 size, std::string_view pattern, MarkerFinder* base)
+        : mChunk(chunk), mSize(size), mPattern(pattern), mBase(base)
     {
     }
 
@@ -88,33 +92,75 @@ public:
         {
             return (from == mFound || OccursAt(from)) ? from : mFound;
         }
-        const TUInt64 found = FindMarker(mChunk + from, mSize - from, mPattern, kEscapeByte);
         mFrom = from;
-        mFound = found == kNone ? kNone : from + found;
+        mFound = mBase != nullptr
+                     ? FindAmongBase(from)
+                     : Offset(from, FindMarker(mChunk + from, mSize - from, mPattern, kEscapeByte));
         return mFound;
     }
 
-    // The first occurrence that lies whole inside chunk[from, limit).
-    TUInt64 FindWithin(TUInt64 from, TUInt64 limit)
+    // The first occurrence that Find(from) finds if it starts before limit; kNone otherwise.
+    TUInt64 FindStartingBefore(TUInt64 from, TUInt64 limit)
     {
         if (from >= limit)
         {
             return kNone;
         }
-        const TUInt64 found = Find(from);
-        return (found != kNone && found + Length() <= limit) ? found : kNone;
+        TUInt64 found = kNone;
+        if (limit >= mSize || mBase != nullptr || (mFrom != kNone && from >= mFrom && from <= mFound))
+        {
+            found = Find(from);
+        }
+        else if (!mPattern.empty())
+        {
+            // Only the bytes an occurrence starting before limit can cover.
+            const TUInt64 searchEnd = std::min(mSize, limit + mPattern.size() - 1);
+            found = Offset(from, FindMarker(mChunk + from, searchEnd - from, mPattern, kEscapeByte));
+        }
+        return found < limit ? found : kNone;
+    }
+
+    // The first occurrence that lies whole inside chunk[from, limit).
+    TUInt64 FindWithin(TUInt64 from, TUInt64 limit)
+    {
+        if (from >= limit || limit - from < mPattern.size())
+        {
+            return kNone;
+        }
+        return FindStartingBefore(from, limit - mPattern.size() + 1);
     }
 
 private:
+    static TUInt64 Offset(TUInt64 from, TUInt64 found) { return found == kNone ? kNone : from + found; }
+
     bool OccursAt(TUInt64 pos) const
     {
         return mSize - pos >= mPattern.size() &&
                std::memcmp(mChunk + pos, mPattern.data(), mPattern.size()) == 0;
     }
 
+    bool IsEscaped(TUInt64 pos) const { return pos > 0 && mChunk[pos - 1] == kEscapeByte; }
+
+    // Every occurrence of this marker is an occurrence of the base marker with the same preceding
+    // byte: walk the base's occurrences. Past the first searched byte, escaped ones do not count.
+    TUInt64 FindAmongBase(TUInt64 from)
+    {
+        TUInt64 at = mBase->Find(from);
+        while (at != kNone)
+        {
+            if ((at == from || !IsEscaped(at)) && OccursAt(at))
+            {
+                return at;
+            }
+            at = mBase->Find(at + 1);
+        }
+        return kNone;
+    }
+
     const TUInt8* mChunk;
     TUInt64 mSize;
     std::string_view mPattern;
+    MarkerFinder* mBase; // a shorter marker this one begins with, or null
     TUInt64 mFrom = kNone;
     TUInt64 mFound = kNone;
 };
@@ -130,14 +176,20 @@ public:
 
     MarkerFinder& Finder(std::string_view pattern)
     {
+        MarkerFinder* base = nullptr;
         for (MarkerFinder& finder : mFinders)
         {
             if (finder.Pattern() == pattern)
             {
                 return finder;
             }
+            if (!finder.Pattern().empty() && pattern.size() > finder.Pattern().size() &&
+                pattern.substr(0, finder.Pattern().size()) == finder.Pattern())
+            {
+                base = &finder;
+            }
         }
-        return mFinders.emplace_back(mChunk, mSize, pattern);
+        return mFinders.emplace_back(mChunk, mSize, pattern, base);
     }
 
 private:
@@ -153,90 +205,92 @@ struct Range
 };
 using RangeList = std::vector<Range>; // ascending begins
 
-enum class RangeKind
+// The sections of chunk[from, to): the delimited ranges from a section start to the next section
+// end, each recorded from its first name marker; a range without a name marker is not recorded.
+// A section whose end marker is missing is recorded as [B, B) and ends the search with the
+// truncated flag, even when it starts at or beyond `to`. The ranges depend only on the section
+// markers, so one walk serves several name markers (one list of sections each).
+//
+// `hint` is a known occurrence of the section start at or beyond `to` (or kNone): when its end
+// marker exists, the first section start beyond `to` has one too and the search can stop at `to`.
+void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFinder& sectionEnd,
+                  std::span<MarkerFinder* const> nameStarts, std::span<RangeList> sections, bool& truncated,
+                  TUInt64 hint)
 {
-    kNone,
-    kFound,
-    kTruncated,
-};
-
-// The start marker searched from `from`, then the end marker after it: [B, E), or B alone
-// (truncated) when the end marker is missing, or nothing.
-RangeKind FindDelimitedRange(TUInt64 from, MarkerFinder& start, MarkerFinder& end, Range& range)
-{
-    range = Range();
-    const TUInt64 begin = start.Find(from);
-    if (begin == kNone)
+    for (RangeList& list : sections)
     {
-        return RangeKind::kNone;
+        list.clear();
     }
-    const TUInt64 finish = end.Find(begin + start.Length());
-    if (finish == kNone)
-    {
-        range.begin = range.end = begin;
-        return RangeKind::kTruncated;
-    }
-    range.begin = begin;
-    range.end = finish;
-    return RangeKind::kFound;
-}
-
-// The sections of chunk[from, to), each recorded from its first name marker to its end marker;
-// a section without a name marker is not recorded. A section whose end marker is missing is
-// recorded as [B, B) and ends the search with the truncated flag.
-void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFinder& nameStart,
-                  MarkerFinder& sectionEnd, RangeList& sections, bool& truncated)
-{
-    sections.clear();
     truncated = false;
     TUInt64 pos = from;
     while (pos < to)
     {
-        Range range;
-        const RangeKind kind = FindDelimitedRange(pos, sectionStart, sectionEnd, range);
-        if (kind == RangeKind::kTruncated)
+        TUInt64 begin = sectionStart.FindStartingBefore(pos, to);
+        if (begin == kNone)
         {
-            sections.push_back(range);
+            if (hint != kNone && sectionEnd.Find(hint + sectionStart.Length()) != kNone)
+            {
+                return;
+            }
+            begin = sectionStart.Find(pos);
+            if (begin == kNone || sectionEnd.Find(begin + sectionStart.Length()) != kNone)
+            {
+                return;
+            }
+        }
+        const TUInt64 end = sectionEnd.Find(begin + sectionStart.Length());
+        if (end == kNone)
+        {
+            for (RangeList& list : sections)
+            {
+                list.push_back({begin, begin});
+            }
             truncated = true;
             return;
         }
-        if (kind == RangeKind::kNone)
+        for (std::size_t i = 0; i < nameStarts.size(); ++i)
         {
-            return;
-        }
-        if (range.begin < to)
-        {
-            const TUInt64 firstName = nameStart.FindWithin(range.begin, range.end);
+            const TUInt64 firstName = nameStarts[i]->FindWithin(begin, end);
             if (firstName != kNone)
             {
-                sections.push_back({firstName, range.end});
+                sections[i].push_back({firstName, end});
             }
         }
-        pos = range.end + sectionEnd.Length();
+        pos = end + sectionEnd.Length();
     }
 }
 
 // The name ranges of chunk[from, to); a name's end marker may lie beyond `to`. A name whose end
-// marker is missing is recorded as [B, B) and ends the search.
-void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& nameEnd, RangeList& names)
+// marker is missing is recorded as [B, B) and ends the search, even when it starts at or beyond
+// `to`. `hint` is a known name start at or beyond `to`, as for FindSections.
+void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& nameEnd, RangeList& names,
+               TUInt64 hint)
 {
     names.clear();
     TUInt64 pos = from;
     while (pos < to)
     {
-        Range range;
-        const RangeKind kind = FindDelimitedRange(pos, nameStart, nameEnd, range);
-        if (kind == RangeKind::kTruncated)
+        TUInt64 begin = nameStart.FindStartingBefore(pos, to);
+        if (begin == kNone)
         {
-            names.push_back(range);
+            if (hint != kNone && nameEnd.Find(hint + nameStart.Length()) != kNone)
+            {
+                return;
+            }
+            begin = nameStart.Find(pos);
+            if (begin == kNone || nameEnd.Find(begin + nameStart.Length()) != kNone)
+            {
+                return;
+            }
+        }
+        const TUInt64 end = nameEnd.Find(begin + nameStart.Length());
+        if (end == kNone)
+        {
+            names.push_back({begin, begin});
             return;
         }
-        if (kind == RangeKind::kNone || range.begin >= to)
-        {
-            return;
-        }
-        names.push_back(range);
-        pos = range.end + nameEnd.Length();
+        names.push_back({begin, end});
+        pos = end + nameEnd.Length();
     }
 }
 
@@ -325,31 +379,30 @@ TUTF8String NameText(const TUInt8* chunk, TUInt64 size, Range name,
     return text;
 }
 
-void FontNamesFromChunk(ChunkScan& scan, TUInt64 from, TUInt64 to,
-                        const GBinaryDocumentFontExtractor::Markers& markers,
-                        GBinaryDocumentFontExtractor::TFontNameSet& fontNames,
-                        std::vector<GBinaryDocumentFontExtractor::TFontNameList>& nameLists,
-                        TUInt64& consumed)
+// Steps 3 and 4 of the core scan: the names of each section, one list per section.
+void NamesFromSections(ChunkScan& scan, const RangeList& sections, bool truncated,
+                       const GBinaryDocumentFontExtractor::Markers& markers,
+                       GBinaryDocumentFontExtractor::TFontNameSet& fontNames,
+                       std::vector<GBinaryDocumentFontExtractor::TFontNameList>& nameLists, TUInt64& consumed)
 {
     fontNames.clear();
     nameLists.clear();
-    MarkerFinder& sectionStart = scan.Finder(markers.sectionStart);
     MarkerFinder& nameStart = scan.Finder(markers.nameStart);
     MarkerFinder& nameEnd = scan.Finder(markers.nameEnd);
-    MarkerFinder& sectionEnd = scan.Finder(markers.sectionEnd);
-
-    RangeList sections;
-    bool truncated = false;
-    FindSections(from, to, sectionStart, nameStart, sectionEnd, sections, truncated);
     RangeList names;
-    for (const Range& section : sections)
+    for (std::size_t index = 0; index < sections.size(); ++index)
     {
+        const Range& section = sections[index];
         GBinaryDocumentFontExtractor::TFontNameList& list = nameLists.emplace_back();
         if (truncated && section.begin == section.end && section.begin > 0)
         {
             consumed = section.begin;
         }
-        FindNames(section.begin, section.end, nameStart, nameEnd, names);
+        // A complete next section begins with a name marker.
+        const bool nextIsComplete =
+            index + 1 < sections.size() && sections[index + 1].begin < sections[index + 1].end;
+        FindNames(section.begin, section.end, nameStart, nameEnd, names,
+                  nextIsComplete ? sections[index + 1].begin : kNone);
         for (const Range& name : names)
         {
             TUTF8String text = NameText(scan.Chunk(), scan.Size(), name, markers);
@@ -360,6 +413,21 @@ void FontNamesFromChunk(ChunkScan& scan, TUInt64 from, TUInt64 to,
             list.push_back(std::move(text));
         }
     }
+}
+
+// The core scan of chunk[from, to) with one set of markers.
+void FontNamesFromChunk(ChunkScan& scan, TUInt64 from, TUInt64 to,
+                        const GBinaryDocumentFontExtractor::Markers& markers,
+                        GBinaryDocumentFontExtractor::TFontNameSet& fontNames,
+                        std::vector<GBinaryDocumentFontExtractor::TFontNameList>& nameLists,
+                        TUInt64& consumed, TUInt64 hint = kNone)
+{
+    MarkerFinder* const nameStart[] = {&scan.Finder(markers.sectionStart), &scan.Finder(markers.nameStart)};
+    RangeList sections[1];
+    bool truncated = false;
+    FindSections(from, to, *nameStart[0], scan.Finder(markers.sectionEnd), std::span(nameStart + 1, 1),
+                 sections, truncated, hint);
+    NamesFromSections(scan, sections[0], truncated, markers, fontNames, nameLists, consumed);
 }
 
 TUInt64 DefaultAdvance(TUInt64 chunkSize, std::string_view sectionStart)
@@ -503,14 +571,24 @@ TUInt64 GBinaryDocumentFontExtractor::ScanPhotoshopChunk(const TUInt8* chunk, TU
 TUInt64 GBinaryDocumentFontExtractor::ScanIllustratorChunk(const TUInt8* chunk, TUInt64 size,
                                                            TFontNameSet& fontNames) const
 {
+    // Both passes share their section markers: one walk finds the sections of both.
     ChunkScan scan(chunk, size);
+    const Markers* const passes[] = {&kIllustratorFirstPassMarkers, &kIllustratorSecondPassMarkers};
+    MarkerFinder& sectionStart = scan.Finder(kIllustratorFirstPassMarkers.sectionStart);
+    MarkerFinder* const nameStarts[] = {&scan.Finder(passes[0]->nameStart),
+                                        &scan.Finder(passes[1]->nameStart)};
+    RangeList sections[2];
+    bool truncated = false;
+    FindSections(0, size, sectionStart, scan.Finder(kIllustratorFirstPassMarkers.sectionEnd), nameStarts,
+                 sections, truncated, kNone);
+
     std::vector<TFontNameList> nameLists;
     TUInt64 advance = kNone;
-    for (const Markers* markers : {&kIllustratorFirstPassMarkers, &kIllustratorSecondPassMarkers})
+    for (std::size_t pass = 0; pass < 2; ++pass)
     {
         TFontNameSet passNames;
         TUInt64 consumed = kNone;
-        FontNamesFromChunk(scan, 0, size, *markers, passNames, nameLists, consumed);
+        NamesFromSections(scan, sections[pass], truncated, *passes[pass], passNames, nameLists, consumed);
         // A pass that found nothing but the application's default font contributes nothing.
         const bool onlyDefaultFont =
             passNames.size() == 1 && passNames.begin()->find(kMyriadProRegular) != TUTF8String::npos;
@@ -531,19 +609,25 @@ TUInt64 GBinaryDocumentFontExtractor::ScanAfterEffectsChunk(const TUInt8* chunk,
                                                             TFontNameSet& fontNames) const
 {
     ChunkScan scan(chunk, size);
-    RangeList outerSections;
+    MarkerFinder& outerStart = scan.Finder(kAfterEffectsOuterMarkers.sectionStart);
+    MarkerFinder* const outerNameStart[] = {&scan.Finder(kAfterEffectsOuterMarkers.nameStart)};
+    RangeList outer[1];
     bool truncated = false;
-    FindSections(0, size, scan.Finder(kAfterEffectsOuterMarkers.sectionStart),
-                 scan.Finder(kAfterEffectsOuterMarkers.nameStart),
-                 scan.Finder(kAfterEffectsOuterMarkers.sectionEnd), outerSections, truncated);
+    FindSections(0, size, outerStart, scan.Finder(kAfterEffectsOuterMarkers.sectionEnd), outerNameStart,
+                 outer, truncated, kNone);
+    const RangeList& outerSections = outer[0];
 
     TFontNameSet sectionNames;
     std::vector<TFontNameList> nameLists;
-    for (const Range& outer : outerSections)
+    for (std::size_t index = 0; index < outerSections.size(); ++index)
     {
+        // A complete next outer section begins with an inner section start.
+        const bool nextIsComplete =
+            index + 1 < outerSections.size() && outerSections[index + 1].begin < outerSections[index + 1].end;
         TUInt64 innerConsumed = kNone;
-        FontNamesFromChunk(scan, outer.begin, outer.end, kAfterEffectsInnerMarkers, sectionNames, nameLists,
-                           innerConsumed);
+        FontNamesFromChunk(scan, outerSections[index].begin, outerSections[index].end,
+                           kAfterEffectsInnerMarkers, sectionNames, nameLists, innerConsumed,
+                           nextIsComplete ? outerSections[index + 1].begin : kNone);
         // "Myriad-Roman" in the first list counts only when "AdobeInvisFont" ends the section.
         bool firstList = true;
         bool myriadSeen = false;
