@@ -94,7 +94,7 @@ public:
         }
         mFrom = from;
         mFound = mBase != nullptr
-                     ? FindAmongBase(from)
+                     ? FindAmongBase(from, mSize)
                      : Offset(from, FindMarker(mChunk + from, mSize - from, mPattern, kEscapeByte));
         return mFound;
     }
@@ -102,22 +102,42 @@ public:
     // The first occurrence that Find(from) finds if it starts before limit; kNone otherwise.
     TUInt64 FindStartingBefore(TUInt64 from, TUInt64 limit)
     {
-        if (from >= limit)
+        if (from >= limit || mPattern.empty())
         {
             return kNone;
         }
         TUInt64 found = kNone;
-        if (limit >= mSize || mBase != nullptr || (mFrom != kNone && from >= mFrom && from <= mFound))
+        if (limit >= mSize || (mFrom != kNone && from >= mFrom && from <= mFound))
         {
             found = Find(from);
         }
-        else if (!mPattern.empty())
+        else if (mBase != nullptr)
+        {
+            found = FindAmongBase(from, limit);
+        }
+        else
         {
             // Only the bytes an occurrence starting before limit can cover.
             const TUInt64 searchEnd = std::min(mSize, limit + mPattern.size() - 1);
             found = Offset(from, FindMarker(mChunk + from, searchEnd - from, mPattern, kEscapeByte));
         }
         return found < limit ? found : kNone;
+    }
+
+    // Whether Find(from) finds an occurrence, without searching forward: the last occurrence in the
+    // chunk that is not escaped is found once, from the chunk's end.
+    bool OccursFrom(TUInt64 from)
+    {
+        if (from >= mSize || mPattern.empty())
+        {
+            return false;
+        }
+        if (!mLastKnown)
+        {
+            mLast = FindLast();
+            mLastKnown = true;
+        }
+        return (mLast != kNone && from <= mLast) || OccursAt(from);
     }
 
     // The first occurrence that lies whole inside chunk[from, limit).
@@ -142,17 +162,53 @@ private:
     bool IsEscaped(TUInt64 pos) const { return pos > 0 && mChunk[pos - 1] == kEscapeByte; }
 
     // Every occurrence of this marker is an occurrence of the base marker with the same preceding
-    // byte: walk the base's occurrences. Past the first searched byte, escaped ones do not count.
-    TUInt64 FindAmongBase(TUInt64 from)
+    // byte: walk the base's occurrences that start before limit. Past the first searched byte,
+    // escaped ones do not count.
+    TUInt64 FindAmongBase(TUInt64 from, TUInt64 limit)
     {
-        TUInt64 at = mBase->Find(from);
-        while (at != kNone)
+        for (TUInt64 at = mBase->Find(from); at != kNone && at < limit; at = mBase->Find(at + 1))
         {
             if ((at == from || !IsEscaped(at)) && OccursAt(at))
             {
                 return at;
             }
-            at = mBase->Find(at + 1);
+        }
+        return kNone;
+    }
+
+    // The last occurrence that is not escaped, searched block by block from the chunk's end.
+    TUInt64 FindLast() const
+    {
+        constexpr TUInt64 kBlock = 4096;
+        if (mSize < mPattern.size())
+        {
+            return kNone;
+        }
+        const TUInt8 first = static_cast<TUInt8>(mPattern[0]);
+        TUInt64 blockEnd = mSize - mPattern.size() + 1; // candidate starts lie below it
+        while (blockEnd > 0)
+        {
+            const TUInt64 blockStart = blockEnd > kBlock ? blockEnd - kBlock : 0;
+            TUInt64 last = kNone;
+            for (TUInt64 pos = blockStart; pos < blockEnd;)
+            {
+                const void* hit = std::memchr(mChunk + pos, first, blockEnd - pos);
+                if (hit == nullptr)
+                {
+                    break;
+                }
+                const TUInt64 at = static_cast<TUInt64>(static_cast<const TUInt8*>(hit) - mChunk);
+                if (!IsEscaped(at) && OccursAt(at))
+                {
+                    last = at;
+                }
+                pos = at + 1;
+            }
+            if (last != kNone)
+            {
+                return last;
+            }
+            blockEnd = blockStart;
         }
         return kNone;
     }
@@ -163,6 +219,8 @@ private:
     MarkerFinder* mBase; // a shorter marker this one begins with, or null
     TUInt64 mFrom = kNone;
     TUInt64 mFound = kNone;
+    bool mLastKnown = false;
+    TUInt64 mLast = kNone;
 };
 
 // One chunk and the finders of the markers searched in it (one per distinct marker text).
@@ -228,12 +286,12 @@ void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFi
         TUInt64 begin = sectionStart.FindStartingBefore(pos, to);
         if (begin == kNone)
         {
-            if (hint != kNone && sectionEnd.Find(hint + sectionStart.Length()) != kNone)
+            if (hint != kNone && sectionEnd.OccursFrom(hint + sectionStart.Length()))
             {
                 return;
             }
             begin = sectionStart.Find(pos);
-            if (begin == kNone || sectionEnd.Find(begin + sectionStart.Length()) != kNone)
+            if (begin == kNone || sectionEnd.OccursFrom(begin + sectionStart.Length()))
             {
                 return;
             }
@@ -273,12 +331,12 @@ void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& 
         TUInt64 begin = nameStart.FindStartingBefore(pos, to);
         if (begin == kNone)
         {
-            if (hint != kNone && nameEnd.Find(hint + nameStart.Length()) != kNone)
+            if (hint != kNone && nameEnd.OccursFrom(hint + nameStart.Length()))
             {
                 return;
             }
             begin = nameStart.Find(pos);
-            if (begin == kNone || nameEnd.Find(begin + nameStart.Length()) != kNone)
+            if (begin == kNone || nameEnd.OccursFrom(begin + nameStart.Length()))
             {
                 return;
             }

@@ -96,6 +96,13 @@ run
 [ $rc -eq 2 ] || fail "exit status $rc without a path"
 run --frobnicate "$(arg "$first")"
 [ $rc -eq 2 ] || fail "exit status $rc for an unknown option"
+run --chunk-mib 0 "$(arg "$first")"
+[ $rc -eq 2 ] || fail "exit status $rc for --chunk-mib 0"
+# Read as the plug-in reads (512 MiB at a time) and in the smallest chunks: the same names.
+for chunk in 512 1; do
+    run --chunk-mib "$chunk" "$(arg "$first")"
+    [ $rc -eq 0 ] && cmp -s "$out" "$first.fonts" || fail "names of $first with --chunk-mib $chunk"
+done
 run --help
 [ $rc -eq 0 ] && grep -q -- '--json' "$out" || fail "--help: status $rc"
 

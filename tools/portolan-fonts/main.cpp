@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ namespace
 namespace fs = std::filesystem;
 
 constexpr const char* kHelp =
-    R"(usage: portolan-fonts [--json] PATH...
+    R"(usage: portolan-fonts [--json] [--chunk-mib N] PATH...
 
 Lists the PostScript names of the fonts a document uses, read from the document's bytes:
 Photoshop (.psd, .psb), Illustrator and PDF (.ai, .ait, .pdf) and After Effects (.aep, .aet,
@@ -50,13 +51,19 @@ Exit status: 0 when every file was scanned, 1 when any file could not be read, 2
 error.
 
 Options:
-  --json      JSON output
-  --help, -h  this text
-  --          the arguments that follow are paths, even when they begin with "-"
+  --json           JSON output
+  --chunk-mib N    read and scan files N MiB at a time (1-512; default 4). The plug-in reads
+                   512 MiB at a time; the names are the same unless a document holds a block
+                   of font data longer than a chunk, which is then not found. --chunk-mib 512
+                   reads exactly as the plug-in does (and needs that much memory per file).
+  --help, -h       this text
+  --               the arguments that follow are paths, even when they begin with "-"
 
 Set PORTOLAN_LOG_FILE to a file path to have the extractor's log written there
 (PORTOLAN_LOG_LEVEL 0-4 raises or lowers its detail; 4 shows every name found).
 )";
+
+constexpr const char* kUsage = "usage: portolan-fonts [--json] [--chunk-mib N] PATH...  (--help for more)\n";
 
 // The extensions of the files a folder search lists.
 const char* const kScannedExtensions[] = {"psd", "psb", "ai", "ait", "pdf", "aep", "aet", "aepx"};
@@ -156,18 +163,52 @@ struct Document
     fs::path path;
 };
 
+constexpr TUInt64 kDefaultChunkMiB = 4;
+constexpr TUInt64 kMaxChunkMiB = GBinaryDocumentFontExtractor::kDefaultChunkSize >> 20;
+
+// The extractor with the tool's chunk size. Small chunks are read and scanned while they are in
+// the processor's cache, and need little memory.
+class ChunkedExtractor : public GBinaryDocumentFontExtractor
+{
+public:
+    ChunkedExtractor(const TUTF8String& path, TUInt64 chunkSize)
+        : GBinaryDocumentFontExtractor(path), mChunkSize(chunkSize)
+    {
+    }
+    TUInt64 GetChunkSize() const override { return mChunkSize; }
+
+private:
+    TUInt64 mChunkSize;
+};
+
 struct Options
 {
     bool json = false;
     bool help = false;
+    TUInt64 chunkMiB = kDefaultChunkMiB;
     std::vector<std::string> paths;
 };
+
+bool ParseChunkMiB(const std::string& text, TUInt64& chunkMiB)
+{
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 1 || value > kMaxChunkMiB)
+    {
+        std::fprintf(stderr, "portolan-fonts: --chunk-mib takes a number from 1 to %llu\n",
+                     static_cast<unsigned long long>(kMaxChunkMiB));
+        return false;
+    }
+    chunkMiB = value;
+    return true;
+}
 
 bool ParseArguments(const std::vector<std::string>& arguments, Options& options)
 {
     bool optionsEnded = false;
-    for (const std::string& argument : arguments)
+    for (std::size_t index = 0; index < arguments.size(); ++index)
     {
+        const std::string& argument = arguments[index];
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-")
         {
             options.paths.push_back(argument);
@@ -183,6 +224,19 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options& options)
         else if (argument == "--help" || argument == "-h")
         {
             options.help = true;
+        }
+        else if (argument == "--chunk-mib" || argument.rfind("--chunk-mib=", 0) == 0)
+        {
+            const bool separate = argument == "--chunk-mib";
+            if (separate && index + 1 == arguments.size())
+            {
+                std::fprintf(stderr, "portolan-fonts: --chunk-mib needs a number\n");
+                return false;
+            }
+            if (!ParseChunkMiB(separate ? arguments[++index] : argument.substr(12), options.chunkMiB))
+            {
+                return false;
+            }
         }
         else
         {
@@ -231,7 +285,8 @@ std::vector<Document> CollectDocuments(const std::vector<std::string>& paths, bo
     return documents;
 }
 
-TErrorCode Extract(const Document& document, GBinaryDocumentFontExtractor::TFontNameSet& names)
+TErrorCode Extract(const Document& document, TUInt64 chunkSize,
+                   GBinaryDocumentFontExtractor::TFontNameSet& names)
 {
     names.clear();
     std::error_code error;
@@ -240,7 +295,7 @@ TErrorCode Extract(const Document& document, GBinaryDocumentFontExtractor::TFont
         return GFileSystem::kFileNotFound;
     }
     const fs::path full = fs::absolute(document.path, error);
-    GBinaryDocumentFontExtractor extractor(ToUtf8(error ? document.path : full));
+    ChunkedExtractor extractor(ToUtf8(error ? document.path : full), chunkSize);
     return extractor.ExtractFontNames(names);
 }
 
@@ -249,7 +304,7 @@ int Run(const std::vector<std::string>& arguments)
     Options options;
     if (!ParseArguments(arguments, options))
     {
-        std::fprintf(stderr, "usage: portolan-fonts [--json] PATH...  (--help for more)\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     if (options.help)
@@ -259,7 +314,7 @@ int Run(const std::vector<std::string>& arguments)
     }
     if (options.paths.empty())
     {
-        std::fprintf(stderr, "usage: portolan-fonts [--json] PATH...  (--help for more)\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     EnableFileLoggingFromEnvironment();
@@ -276,7 +331,7 @@ int Run(const std::vector<std::string>& arguments)
     {
         const Document& document = documents[index];
         GBinaryDocumentFontExtractor::TFontNameSet names;
-        const TErrorCode code = Extract(document, names);
+        const TErrorCode code = Extract(document, options.chunkMiB << 20, names);
         names.erase(""); // a name cut off by the end of the data is no font name
         if (code != CoreErrorCodes::kSuccess)
         {
