@@ -33,3 +33,14 @@ TErrorCode CodePageToUTF8(const TUTF8String& bytes, unsigned int codePage, TUTF8
 // Lower-cases UTF-8 text with the system's case mapping (Windows: CharLowerW on the UTF-16
 // form); invalid UTF-8 gives an empty result.
 TUTF8String OSMakeLowerCaseUTF8String(const TUTF8String& text);
+
+#ifdef _WIN32
+// Paths handed to the wide Windows calls, converted into a caller's buffer of bufferLength wide
+// characters (MultiByteToWideChar). The result is always NUL-terminated; it is empty when the
+// path is null, does not fit or cannot be converted, and the return value says whether the
+// path was converted.
+//   ANSI: the system's ANSI code page (code page 0).
+//   UTF-8: the UTF-8 code page.
+bool OSConvertANSIPathToUTF16(const char* path, wchar_t* buffer, std::size_t bufferLength);
+bool OSConvertUTF8PathToUTF16(const char* path, wchar_t* buffer, std::size_t bufferLength);
+#endif
