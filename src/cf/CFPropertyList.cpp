@@ -591,9 +591,40 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Writing
 
-// Indents with tabs, as property-list files are.
+// Indents with tabs, as property-list files are, and writes text with a carriage return as a
+// character reference, so that reading the text back does not turn it into a line feed.
 class Printer : public tinyxml2::XMLPrinter
 {
+public:
+    void PushEscapedText(const std::string& text)
+    {
+        PushText(""); // closes the start tag and keeps the end tag on the same line
+        std::string escaped;
+        escaped.reserve(text.size());
+        for (const char c : text)
+        {
+            switch (c)
+            {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '\r':
+                escaped += "&#13;";
+                break;
+            default:
+                escaped.push_back(c);
+                break;
+            }
+        }
+        Write(escaped.c_str(), escaped.size());
+    }
+
 protected:
     void PrintSpace(int depth) override
     {
@@ -720,7 +751,7 @@ private:
         mPrinter.OpenElement(name);
         if (!text.empty())
         {
-            mPrinter.PushText(text.c_str());
+            mPrinter.PushEscapedText(text);
         }
         mPrinter.CloseElement();
     }

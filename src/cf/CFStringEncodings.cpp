@@ -52,6 +52,19 @@ ByteTable BuildByteTable(const char* iconvName)
     return table;
 }
 
+// libiconv leaves 0xF0 (the Apple logo) undefined; Mac Roman maps it to the private-use U+F8FF.
+ByteTable BuildMacRomanTable()
+{
+    ByteTable table = BuildByteTable("MACINTOSH");
+    if (!table.defined[0xF0])
+    {
+        table.toUnicode[0xF0] = 0xF8FF;
+        table.defined[0xF0] = true;
+        table.fromUnicode.emplace(0xF8FF, 0xF0);
+    }
+    return table;
+}
+
 const ByteTable* TableFor(CFStringEncoding encoding)
 {
     switch (encoding)
@@ -63,7 +76,7 @@ const ByteTable* TableFor(CFStringEncoding encoding)
     }
     case kCFStringEncodingMacRoman:
     {
-        static const ByteTable sTable = BuildByteTable("MACINTOSH");
+        static const ByteTable sTable = BuildMacRomanTable();
         return &sTable;
     }
     case kCFStringEncodingISOLatin1:

@@ -33,3 +33,22 @@ TErrorCode CodePageToUTF8(const TUTF8String& bytes, unsigned int codePage, TUTF8
 // Lower-cases UTF-8 text with the system's case mapping (Windows: CharLowerW on the UTF-16
 // form); invalid UTF-8 gives an empty result.
 TUTF8String OSMakeLowerCaseUTF8String(const TUTF8String& text);
+
+// Core Foundation strings ------------------------------------------------------------------------
+
+#include <CoreFoundation/CoreFoundation.h>
+
+// The encodings CFStringCreateWithUncertainEncoding tries, in order: UTF-8, Windows Latin 1,
+// Mac Roman, ISO Latin 1, ASCII, non-lossy ASCII; the list ends with kCFStringEncodingInvalidId.
+extern const CFStringEncoding kUncertainEncodingFallbacks[7];
+
+// The UTF-8 text of a CFString; empty for a null or empty string or a failed conversion.
+TUTF8String UTF8StringFromCFString(CFStringRef string);
+
+// A new CFString (the caller releases it) from UTF-8 text; null when the text is not valid UTF-8.
+CFStringRef CreateCFStringFromUTF8String(const TUTF8String& text);
+
+// A new CFString from a NUL-terminated string whose encoding is not known: the first encoding
+// of kUncertainEncodingFallbacks that accepts the bytes. Each failure and the outcome are traced.
+// Null when every encoding fails (or text is null).
+CFStringRef CFStringCreateWithUncertainEncoding(const char* text);
