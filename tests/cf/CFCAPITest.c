@@ -12,16 +12,17 @@ static int failures = 0;
     {                                                                                                        \
         if (!(condition))                                                                                    \
         {                                                                                                    \
-            fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition);                         \
+            fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition);                          \
             ++failures;                                                                                      \
         }                                                                                                    \
     } while (0)
 
 int main(void)
 {
-    CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, "caf\xE9", kCFStringEncodingWindowsLatin1);
-    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                  &kCFTypeDictionaryValueCallBacks);
+    CFStringRef name =
+        CFStringCreateWithCString(kCFAllocatorDefault, "caf\xE9", kCFStringEncodingWindowsLatin1);
+    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     long value = 1234;
     CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberLongType, &value);
     char buffer[64];

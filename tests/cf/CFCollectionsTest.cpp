@@ -13,7 +13,8 @@ namespace
 {
 CFComparisonResult CompareStrings(const void* a, const void* b, void* context)
 {
-    const CFStringCompareFlags options = context != nullptr ? *static_cast<CFStringCompareFlags*>(context) : 0;
+    const CFStringCompareFlags options =
+        context != nullptr ? *static_cast<CFStringCompareFlags*>(context) : 0;
     return CFStringCompare(static_cast<CFStringRef>(a), static_cast<CFStringRef>(b), options);
 }
 
@@ -99,8 +100,9 @@ TEST(CFArray, SortWithAComparator)
     }
     CFStringCompareFlags options = kCFCompareCaseInsensitive | kCFCompareNumerically;
     CFArraySortValues(array, CFRangeMake(0, CFArrayGetCount(array)), CompareStrings, &options);
-    EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "font1", "Font2", "font3", "font10", "font20", "Zeta"}),
-              Texts(array));
+    EXPECT_EQ(
+        (std::vector<std::string>{"alpha", "beta", "font1", "Font2", "font3", "font10", "font20", "Zeta"}),
+        Texts(array));
 
     // Sorting a sub-range leaves the rest alone; equal elements keep their order.
     CFHolder<CFMutableArrayRef> words(CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));

@@ -26,7 +26,8 @@ CFPropertyListRef Parse(const std::string& text, std::string& error, CFOptionFla
 {
     CFHolder<CFDataRef> data(DataFromText(text));
     CFStringRef errorString = nullptr;
-    CFPropertyListRef result = CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, options, &errorString);
+    CFPropertyListRef result =
+        CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, options, &errorString);
     error = errorString != nullptr ? Text(errorString) : std::string();
     if (errorString != nullptr)
     {
@@ -50,10 +51,12 @@ void Set(CFMutableDictionaryRef dictionary, const char* key, CFTypeRef value)
 
 TEST(CFPropertyList, RoundTripKeepsEveryValue)
 {
-    CFHolder<CFMutableDictionaryRef> root(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                    &kCFTypeDictionaryValueCallBacks));
+    CFHolder<CFMutableDictionaryRef> root(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     Set(root, "Escaped <&> \"quoted\"", MakeString("a < b && c > d ]]>"));
-    Set(root, "Non-ASCII \xC3\xA9", MakeString("Gr\xC3\xBC\xC3\x9F""e \xE2\x82\xAC \xF0\x9F\x98\x80"));
+    Set(root, "Non-ASCII \xC3\xA9",
+        MakeString("Gr\xC3\xBC\xC3\x9F"
+                   "e \xE2\x82\xAC \xF0\x9F\x98\x80"));
     Set(root, "Empty", MakeString(""));
     Set(root, "Spaces", MakeString("  \t "));
     Set(root, "Line ends", MakeString("one\r\ntwo\rthree\n"));
@@ -86,9 +89,10 @@ TEST(CFPropertyList, RoundTripKeepsEveryValue)
     CFHolder<CFDataRef> xml(CFPropertyListCreateXMLData(kCFAllocatorDefault, root));
     ASSERT_NE(nullptr, xml.get());
     const std::string text = TextOfData(xml);
-    EXPECT_EQ(0u, text.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
-                            "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist "
-                            "version=\"1.0\">\n"))
+    EXPECT_EQ(0u,
+              text.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
+                        "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist "
+                        "version=\"1.0\">\n"))
         << text;
     EXPECT_NE(std::string::npos, text.find("<key>Escaped &lt;&amp;&gt; \"quoted\"</key>")) << text;
     EXPECT_NE(std::string::npos, text.find("<integer>1099511627776</integer>")) << text;
@@ -130,18 +134,18 @@ TEST(CFPropertyList, ReadsHandWrittenFiles)
     ASSERT_NE(nullptr, plist.get()) << error;
     CFDictionaryRef root = static_cast<CFDictionaryRef>(plist.get());
     int value = 0;
-    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Hex"))), kCFNumberIntType,
-                                 &value));
+    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Hex"))),
+                                 kCFNumberIntType, &value));
     EXPECT_EQ(31, value);
     EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Minus"))),
                                  kCFNumberIntType, &value));
     EXPECT_EQ(-42, value);
     double real = 0;
-    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Infinity"))), kCFNumberDoubleType,
-                     &real);
+    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Infinity"))),
+                     kCFNumberDoubleType, &real);
     EXPECT_TRUE(std::isinf(real));
-    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Exponent"))), kCFNumberDoubleType,
-                     &real);
+    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(root, CFSTR("Exponent"))),
+                     kCFNumberDoubleType, &real);
     EXPECT_EQ(2500.0, real);
     EXPECT_EQ("a<b & \xC3\xA9", Text(static_cast<CFStringRef>(CFDictionaryGetValue(root, CFSTR("CDATA")))));
     EXPECT_EQ("", Text(static_cast<CFStringRef>(CFDictionaryGetValue(root, CFSTR("Blank")))));
@@ -166,12 +170,12 @@ TEST(CFPropertyList, MutabilityOptions)
         CFHolder<CFPropertyListRef> plist(Parse(text, error, option));
         ASSERT_NE(nullptr, plist.get()) << error;
         CFDictionaryRef root = static_cast<CFDictionaryRef>(plist.get());
-        CFMutableArrayRef list = const_cast<CFMutableArrayRef>(
-            static_cast<CFArrayRef>(CFDictionaryGetValue(root, CFSTR("list"))));
+        CFMutableArrayRef list =
+            const_cast<CFMutableArrayRef>(static_cast<CFArrayRef>(CFDictionaryGetValue(root, CFSTR("list"))));
         CFArrayAppendValue(list, CFSTR("b"));
         EXPECT_EQ(option == kCFPropertyListImmutable ? 1 : 2, CFArrayGetCount(list)) << option;
-        CFMutableStringRef leaf = const_cast<CFMutableStringRef>(
-            static_cast<CFStringRef>(CFArrayGetValueAtIndex(list, 0)));
+        CFMutableStringRef leaf =
+            const_cast<CFMutableStringRef>(static_cast<CFStringRef>(CFArrayGetValueAtIndex(list, 0)));
         CFStringAppend(leaf, CFSTR("!"));
         EXPECT_EQ(option == kCFPropertyListMutableContainersAndLeaves ? "a!" : "a", Text(leaf)) << option;
     }
@@ -263,11 +267,12 @@ TEST(CFPropertyList, WritingRejectsWhatIsNotAPropertyList)
                                                          &kCFTypeDictionaryKeyCallBacks,
                                                          &kCFTypeDictionaryValueCallBacks));
     CFErrorRef error = nullptr;
-    EXPECT_EQ(nullptr, CFPropertyListCreateData(kCFAllocatorDefault, badKeys, kCFPropertyListXMLFormat_v1_0, 0, &error));
+    EXPECT_EQ(nullptr, CFPropertyListCreateData(kCFAllocatorDefault, badKeys, kCFPropertyListXMLFormat_v1_0,
+                                                0, &error));
     ASSERT_NE(nullptr, error);
     CFRelease(error);
-    EXPECT_EQ(nullptr, CFPropertyListCreateData(kCFAllocatorDefault, CFSTR("x"), kCFPropertyListBinaryFormat_v1_0, 0,
-                                                nullptr));
+    EXPECT_EQ(nullptr, CFPropertyListCreateData(kCFAllocatorDefault, CFSTR("x"),
+                                                kCFPropertyListBinaryFormat_v1_0, 0, nullptr));
 
     CFHolder<CFPropertyListRef> copy(CFPropertyListCreateDeepCopy(kCFAllocatorDefault, withUUID, 0));
     EXPECT_EQ(nullptr, copy.get());

@@ -20,7 +20,8 @@ CFStringRef FromBytes(const std::string& bytes, CFStringEncoding encoding)
 std::u16string Units(CFStringRef string)
 {
     std::u16string units(static_cast<std::size_t>(CFStringGetLength(string)), u'\0');
-    CFStringGetCharacters(string, CFRangeMake(0, CFStringGetLength(string)), reinterpret_cast<UniChar*>(units.data()));
+    CFStringGetCharacters(string, CFRangeMake(0, CFStringGetLength(string)),
+                          reinterpret_cast<UniChar*>(units.data()));
     return units;
 }
 } // namespace
@@ -34,8 +35,10 @@ TEST(CFString, EqualTextFromDifferentEncodingsIsEqualAndHashesAlike)
         const char* bytes;
         CFStringEncoding encoding;
     } forms[] = {
-        {"r\xC3\xA9sum\xC3\xA9", kCFStringEncodingUTF8},       {"r\xE9sum\xE9", kCFStringEncodingWindowsLatin1},
-        {"r\x8Esum\x8E", kCFStringEncodingMacRoman},           {"r\xE9sum\xE9", kCFStringEncodingISOLatin1},
+        {"r\xC3\xA9sum\xC3\xA9", kCFStringEncodingUTF8},
+        {"r\xE9sum\xE9", kCFStringEncodingWindowsLatin1},
+        {"r\x8Esum\x8E", kCFStringEncodingMacRoman},
+        {"r\xE9sum\xE9", kCFStringEncodingISOLatin1},
         {"r\\u00e9sum\\u00E9", kCFStringEncodingNonLossyASCII},
     };
     CFHolder<CFMutableDictionaryRef> byText(CFDictionaryCreateMutable(
@@ -43,7 +46,8 @@ TEST(CFString, EqualTextFromDifferentEncodingsIsEqualAndHashesAlike)
     CFDictionarySetValue(byText, reference, kCFBooleanTrue);
     for (const auto& form : forms)
     {
-        CFHolder<CFStringRef> string(CFStringCreateWithCString(kCFAllocatorDefault, form.bytes, form.encoding));
+        CFHolder<CFStringRef> string(
+            CFStringCreateWithCString(kCFAllocatorDefault, form.bytes, form.encoding));
         ASSERT_NE(nullptr, string.get()) << std::hex << form.encoding;
         EXPECT_TRUE(CFEqual(reference, string)) << std::hex << form.encoding;
         EXPECT_EQ(CFHash(reference), CFHash(string)) << std::hex << form.encoding;
@@ -73,7 +77,8 @@ TEST(CFString, EightBitEncodingsFailExactlyOnInvalidBytes)
             }
             const std::string bytes = {'x', static_cast<char>(value)};
             CFHolder<CFStringRef> string(FromBytes(bytes, encoding));
-            ASSERT_EQ(valid, string.get() != nullptr) << std::hex << "encoding " << encoding << " byte " << value;
+            ASSERT_EQ(valid, string.get() != nullptr)
+                << std::hex << "encoding " << encoding << " byte " << value;
             if (string.get() == nullptr)
             {
                 continue;
@@ -95,7 +100,8 @@ TEST(CFString, EightBitEncodingsFailExactlyOnInvalidBytes)
 
 TEST(CFString, InvalidUTF8AndNonLossyASCIIAreRejected)
 {
-    for (const char* bad : {"\xC3\x28", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF8\x88\x80\x80\x80", "\xFF"})
+    for (const char* bad :
+         {"\xC3\x28", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF8\x88\x80\x80\x80", "\xFF"})
     {
         EXPECT_EQ(nullptr, CFStringCreateWithCString(kCFAllocatorDefault, bad, kCFStringEncodingUTF8)) << bad;
     }
@@ -107,7 +113,8 @@ TEST(CFString, InvalidUTF8AndNonLossyASCIIAreRejected)
     EXPECT_EQ(u"a\u00e9\\b", Units(escaped));
     for (const char* bad : {"\\x", "\\u12", "\\u12G4", "trailing\\", "\x80"})
     {
-        EXPECT_EQ(nullptr, CFStringCreateWithCString(kCFAllocatorDefault, bad, kCFStringEncodingNonLossyASCII))
+        EXPECT_EQ(nullptr,
+                  CFStringCreateWithCString(kCFAllocatorDefault, bad, kCFStringEncodingNonLossyASCII))
             << bad;
     }
     char buffer[32] = {};
@@ -138,10 +145,12 @@ TEST(CFString, ConversionToBytes)
 
     CFIndex used = 0;
     UInt8 bytes[16] = {};
-    EXPECT_EQ(6, CFStringGetBytes(text, CFRangeMake(0, 6), kCFStringEncodingASCII, '?', false, bytes, 16, &used));
+    EXPECT_EQ(
+        6, CFStringGetBytes(text, CFRangeMake(0, 6), kCFStringEncodingASCII, '?', false, bytes, 16, &used));
     EXPECT_EQ(6, used);
     EXPECT_EQ(0, std::memcmp("caf? ?", bytes, 6));
-    EXPECT_EQ(3, CFStringGetBytes(text, CFRangeMake(0, 6), kCFStringEncodingASCII, 0, false, bytes, 16, &used));
+    EXPECT_EQ(3,
+              CFStringGetBytes(text, CFRangeMake(0, 6), kCFStringEncodingASCII, 0, false, bytes, 16, &used));
     // Only whole characters go into a short buffer.
     EXPECT_EQ(3, CFStringGetBytes(text, CFRangeMake(0, 6), kCFStringEncodingUTF8, 0, false, bytes, 4, &used));
     EXPECT_EQ(3, used);
@@ -158,13 +167,13 @@ TEST(CFString, Formats)
     const SInt64 large = 5000000000LL;
     CFHolder<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &large));
     CFHolder<CFStringRef> formatted(CFStringCreateWithFormat(
-        kCFAllocatorDefault, nullptr, CFSTR("%d|%5.2f|%s|%@|%@|%ld|%04x|%%|%-4s|%c|%lld|%@|%zu"), -12, 3.14159,
-        "caf\xC3\xA9", CFSTR("obj"), number.get(), -7L, 0xAB, "ab", 'Z', -5000000000LL,
+        kCFAllocatorDefault, nullptr, CFSTR("%d|%5.2f|%s|%@|%@|%ld|%04x|%%|%-4s|%c|%lld|%@|%zu"), -12,
+        3.14159, "caf\xC3\xA9", CFSTR("obj"), number.get(), -7L, 0xAB, "ab", 'Z', -5000000000LL,
         static_cast<const void*>(nullptr), static_cast<std::size_t>(17)));
     EXPECT_EQ("-12| 3.14|caf\xC3\xA9|obj|5000000000|-7|00ab|%|ab  |Z|-5000000000|(null)|17", Text(formatted));
 
-    CFHolder<CFStringRef> widths(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("[%*d][%.*s][%hhd]"), 4,
-                                                          7, 2, "abcdef", 300));
+    CFHolder<CFStringRef> widths(CFStringCreateWithFormat(
+        kCFAllocatorDefault, nullptr, CFSTR("[%*d][%.*s][%hhd]"), 4, 7, 2, "abcdef", 300));
     EXPECT_EQ("[   7][ab][44]", Text(widths));
 
     CFHolder<CFMutableStringRef> appended(CFStringCreateMutableCopy(kCFAllocatorDefault, 0, CFSTR("n=")));
@@ -174,8 +183,10 @@ TEST(CFString, Formats)
 
 TEST(CFString, ComparisonAndSearch)
 {
-    CFHolder<CFStringRef> upper(MakeString("\xC3\x89""COLE \xD0\x96"));
-    CFHolder<CFStringRef> lower(MakeString("\xC3\xA9""cole \xD0\xB6"));
+    CFHolder<CFStringRef> upper(MakeString("\xC3\x89"
+                                           "COLE \xD0\x96"));
+    CFHolder<CFStringRef> lower(MakeString("\xC3\xA9"
+                                           "cole \xD0\xB6"));
     EXPECT_NE(kCFCompareEqualTo, CFStringCompare(upper, lower, 0));
     EXPECT_EQ(kCFCompareEqualTo, CFStringCompare(upper, lower, kCFCompareCaseInsensitive));
     EXPECT_EQ(kCFCompareLessThan, CFStringCompare(CFSTR("abc"), CFSTR("abd"), 0));
@@ -188,7 +199,8 @@ TEST(CFString, ComparisonAndSearch)
     CFRange found = CFStringFind(haystack, CFSTR("Bold"), 0);
     EXPECT_EQ(6, found.location);
     EXPECT_EQ(4, found.length);
-    EXPECT_EQ(18, CFStringFind(haystack, CFSTR("bold"), kCFCompareCaseInsensitive | kCFCompareBackwards).location);
+    EXPECT_EQ(
+        18, CFStringFind(haystack, CFSTR("bold"), kCFCompareCaseInsensitive | kCFCompareBackwards).location);
     EXPECT_EQ(kCFNotFound, CFStringFind(haystack, CFSTR("bold"), 0).location);
     EXPECT_EQ(kCFNotFound, CFStringFind(haystack, CFSTR("Bold"), kCFCompareAnchored).location);
     EXPECT_TRUE(CFStringHasPrefix(haystack, CFSTR("Arial ")));
@@ -209,16 +221,20 @@ TEST(CFString, Mutation)
     CFStringAppend(text, CFSTR("Font"));
     CFStringAppendCString(text, " caf\xE9", kCFStringEncodingWindowsLatin1);
     CFStringAppend(text, text);
-    EXPECT_EQ("Font caf\xC3\xA9""Font caf\xC3\xA9", Text(text));
-    EXPECT_STREQ("Font caf\xC3\xA9""Font caf\xC3\xA9", CFStringGetCStringPtr(text, kCFStringEncodingUTF8));
+    EXPECT_EQ("Font caf\xC3\xA9"
+              "Font caf\xC3\xA9",
+              Text(text));
+    EXPECT_STREQ("Font caf\xC3\xA9"
+                 "Font caf\xC3\xA9",
+                 CFStringGetCStringPtr(text, kCFStringEncodingUTF8));
 
     CFStringDelete(text, CFRangeMake(4, 5));
     EXPECT_EQ("FontFont caf\xC3\xA9", Text(text));
     CFStringInsert(text, 4, CFSTR("-"));
     CFStringReplace(text, CFRangeMake(0, 4), CFSTR("Face"));
     EXPECT_EQ("Face-Font caf\xC3\xA9", Text(text));
-    EXPECT_EQ(2, CFStringFindAndReplace(text, CFSTR("F"), CFSTR("ff"), CFRangeMake(0, CFStringGetLength(text)),
-                                        0));
+    EXPECT_EQ(
+        2, CFStringFindAndReplace(text, CFSTR("F"), CFSTR("ff"), CFRangeMake(0, CFStringGetLength(text)), 0));
     EXPECT_EQ("fface-ffont caf\xC3\xA9", Text(text));
     // A range past the end changes nothing.
     CFStringDelete(text, CFRangeMake(10, 100));

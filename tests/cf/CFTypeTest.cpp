@@ -18,8 +18,8 @@ TEST(CFType, OwnershipAcrossCopiesAndContainers)
     CFArrayAppendValue(array, value);
     EXPECT_EQ(2, CFGetRetainCount(value));
 
-    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                  &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     CFDictionarySetValue(dictionary, CFSTR("key"), value);
     EXPECT_EQ(3, CFGetRetainCount(value));
 
@@ -202,7 +202,8 @@ TEST(CFType, UUIDStringForm)
     }
     EXPECT_EQ(50u, seen.size());
 
-    CFHolder<CFUUIDRef> lower(CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR("{0a1b2c3d-4e5f-6a7b-8c9d-0e1f2a3b4c5d}")));
+    CFHolder<CFUUIDRef> lower(
+        CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR("{0a1b2c3d-4e5f-6a7b-8c9d-0e1f2a3b4c5d}")));
     CFHolder<CFStringRef> upper(CFUUIDCreateString(kCFAllocatorDefault, lower));
     EXPECT_EQ("0A1B2C3D-4E5F-6A7B-8C9D-0E1F2A3B4C5D", Text(upper));
     EXPECT_EQ(0x0A, CFUUIDGetUUIDBytes(lower).byte0);
