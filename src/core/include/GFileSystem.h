@@ -9,7 +9,7 @@ class GFileSystemSpec
 {
 public:
     GFileSystemSpec() = default;
-    // Sets the path (see SetPath); an invalid path is reported and leaves the spec empty.
+    // Sets the path (see SetPath); an invalid path is reported and leaves the path empty.
     explicit GFileSystemSpec(const TUTF8String& path);
 
     // Expands and normalises the path and requires it to be empty or a valid full path;
