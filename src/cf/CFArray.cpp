@@ -6,23 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace
-{
-const void* RetainType(CFAllocatorRef /*allocator*/, const void* value)
-{
-    return CFRetain(value);
-}
-void ReleaseType(CFAllocatorRef /*allocator*/, const void* value)
-{
-    CFRelease(value);
-}
-Boolean EqualType(const void* value1, const void* value2)
-{
-    return CFEqual(value1, value2);
-}
-} // namespace
-
-const CFArrayCallBacks kCFTypeArrayCallBacks = {0, RetainType, ReleaseType, CFCopyDescription, EqualType};
+const CFArrayCallBacks kCFTypeArrayCallBacks = {0, cfimpl::RetainType, cfimpl::ReleaseType, CFCopyDescription,
+                                                cfimpl::EqualType};
 
 struct __CFArray final : cfimpl::CFObject
 {

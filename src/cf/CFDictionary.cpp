@@ -9,18 +9,6 @@
 
 namespace
 {
-const void* RetainType(CFAllocatorRef /*allocator*/, const void* value)
-{
-    return CFRetain(value);
-}
-void ReleaseType(CFAllocatorRef /*allocator*/, const void* value)
-{
-    CFRelease(value);
-}
-Boolean EqualType(const void* value1, const void* value2)
-{
-    return CFEqual(value1, value2);
-}
 const void* CopyStringKey(CFAllocatorRef allocator, const void* value)
 {
     // Strings are stored as immutable copies; other keys are retained.
@@ -33,11 +21,11 @@ const void* CopyStringKey(CFAllocatorRef allocator, const void* value)
 } // namespace
 
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
-    0, RetainType, ReleaseType, CFCopyDescription, EqualType, CFHash};
+    0, cfimpl::RetainType, cfimpl::ReleaseType, CFCopyDescription, cfimpl::EqualType, CFHash};
 const CFDictionaryKeyCallBacks kCFCopyStringDictionaryKeyCallBacks = {
-    0, CopyStringKey, ReleaseType, CFCopyDescription, EqualType, CFHash};
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {0, RetainType, ReleaseType,
-                                                                    CFCopyDescription, EqualType};
+    0, CopyStringKey, cfimpl::ReleaseType, CFCopyDescription, cfimpl::EqualType, CFHash};
+const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
+    0, cfimpl::RetainType, cfimpl::ReleaseType, CFCopyDescription, cfimpl::EqualType};
 
 struct __CFDictionary final : cfimpl::CFObject
 {

@@ -73,6 +73,20 @@ CFStringRef CreateStringFromUTF8(const std::string& text);
 // The UTF-8 text of a string (lossless; unpaired surrogates become U+FFFD).
 std::string StringToUTF8(CFStringRef string);
 
+// The callbacks of collections of Core Foundation objects.
+inline const void* RetainType(CFAllocatorRef /*allocator*/, const void* value)
+{
+    return CFRetain(value);
+}
+inline void ReleaseType(CFAllocatorRef /*allocator*/, const void* value)
+{
+    CFRelease(value);
+}
+inline Boolean EqualType(const void* value1, const void* value2)
+{
+    return CFEqual(value1, value2);
+}
+
 // FNV-1a over bytes, the hash of strings and data.
 inline CFHashCode HashBytes(const void* data, std::size_t length, CFHashCode seed = 0)
 {
