@@ -12,10 +12,10 @@ namespace
 {
 // Appends snprintf's output for one conversion.
 template <class T>
-void AppendPrintf(std::string& out, const std::string& spec, T value)
+void AppendPrintf(std::string& out, const std::string& directive, T value)
 {
     char small[128];
-    const int needed = std::snprintf(small, sizeof(small), spec.c_str(), value);
+    const int needed = std::snprintf(small, sizeof(small), directive.c_str(), value);
     if (needed < 0)
     {
         return;
@@ -26,7 +26,7 @@ void AppendPrintf(std::string& out, const std::string& spec, T value)
         return;
     }
     std::string large(static_cast<std::size_t>(needed) + 1, '\0');
-    std::snprintf(large.data(), large.size(), spec.c_str(), value);
+    std::snprintf(large.data(), large.size(), directive.c_str(), value);
     out.append(large.data(), static_cast<std::size_t>(needed));
 }
 
@@ -186,14 +186,14 @@ void FormatUTF8(const std::string& format, va_list arguments, std::string& out)
             break;
         }
         const char conversion = format[p];
-        std::string spec = "%" + flags;
+        std::string directive = "%" + flags;
         if (width >= 0)
         {
-            spec += std::to_string(width);
+            directive += std::to_string(width);
         }
         if (precision >= 0)
         {
-            spec += "." + std::to_string(precision);
+            directive += "." + std::to_string(precision);
         }
         switch (conversion)
         {
@@ -226,7 +226,7 @@ void FormatUTF8(const std::string& format, va_list arguments, std::string& out)
                 value = va_arg(arguments, int);
                 break;
             }
-            AppendPrintf(out, spec + "lld", value);
+            AppendPrintf(out, directive + "lld", value);
             break;
         }
         case 'u':
@@ -260,7 +260,7 @@ void FormatUTF8(const std::string& format, va_list arguments, std::string& out)
                 value = va_arg(arguments, unsigned);
                 break;
             }
-            AppendPrintf(out, spec + "ll" + conversion, value);
+            AppendPrintf(out, directive + "ll" + conversion, value);
             break;
         }
         case 'f':
@@ -275,7 +275,7 @@ void FormatUTF8(const std::string& format, va_list arguments, std::string& out)
             const double value = length == Length::kLongDouble
                                      ? static_cast<double>(va_arg(arguments, long double))
                                      : va_arg(arguments, double);
-            AppendPrintf(out, spec + conversion, value);
+            AppendPrintf(out, directive + conversion, value);
             break;
         }
         case 'c':
@@ -296,7 +296,7 @@ void FormatUTF8(const std::string& format, va_list arguments, std::string& out)
             break;
         }
         case 'p':
-            AppendPrintf(out, spec + "p", va_arg(arguments, void*));
+            AppendPrintf(out, directive + "p", va_arg(arguments, void*));
             break;
         case '@':
         {
