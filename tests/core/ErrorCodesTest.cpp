@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <thread>
 
 #ifdef _WIN32
@@ -32,6 +33,17 @@ TErrorCode ReturnCode(TErrorCode code)
 TErrorCode PassThrough(TErrorCode code)
 {
     G_FAIL_IF_ERROR(ReturnCode(code));
+    return CoreErrorCodes::kSuccess;
+}
+
+#define NAMED_CODE CoreErrorCodes::kNotFound
+
+// Checks whose text holds macros: the report shows the text as written.
+TErrorCode FailOnErrno(int value)
+{
+    errno = value;
+    G_FAIL_IF(errno == ERANGE, CoreErrorCodes::kError);
+    G_FAIL_IF_ERROR(ReturnCode(NAMED_CODE));
     return CoreErrorCodes::kSuccess;
 }
 } // namespace
@@ -151,3 +163,12 @@ TEST(ErrorCodesTest, WindowsReportCarriesTheSystemText)
                                     "Window's Error=805306367: 'FormatMessage Failed'  Code='-2147483648'  ");
 }
 #endif
+
+TEST(ErrorCodesTest, CheckFormsReportTheTextAsWrittenWithoutExpandingMacros)
+{
+    LogCapture capture;
+    EXPECT_EQ(FailOnErrno(ERANGE), CoreErrorCodes::kError);
+    EXPECT_EQ(FailOnErrno(0), CoreErrorCodes::kNotFound);
+    EXPECT_EQ(capture.Count("Expression='errno == ERANGE'"), 1u);
+    EXPECT_EQ(capture.Count("Expression='ReturnCode(NAMED_CODE)'"), 1u);
+}

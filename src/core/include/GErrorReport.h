@@ -37,37 +37,44 @@ void ReportWindowsCheckFailure(const char* category, TErrorCode code, const char
 TUTF8String WindowsErrorText(unsigned long windowsError);
 #endif
 
+// The check forms take the expression's text where they are written: a form that forwarded
+// its condition to another macro would report it with its macros expanded ("errno" as
+// "(*__errno_location ())", "NULL" as "__null").
+
 // Fail-if with a fixed code: when the condition holds, report it and return the code.
-#define G_FAIL_IF_AT(level, condition, code)                                                                 \
+#define G_FAIL_IF_TEXT_(level, condition, text, code)                                                        \
     do                                                                                                       \
     {                                                                                                        \
         if (condition)                                                                                       \
         {                                                                                                    \
             const TErrorCode gFailCode_ = (code);                                                            \
-            ReportCheckFailure(kLogCategory, (level), gFailCode_, __FILE__, __LINE__, #condition);           \
+            ReportCheckFailure(kLogCategory, (level), gFailCode_, __FILE__, __LINE__, text);                 \
             return gFailCode_;                                                                               \
         }                                                                                                    \
     } while (false)
-#define G_FAIL_IF(condition, code) G_FAIL_IF_AT(GLogger::kError, condition, code)
+#define G_FAIL_IF_AT(level, condition, code) G_FAIL_IF_TEXT_(level, condition, #condition, code)
+#define G_FAIL_IF(condition, code) G_FAIL_IF_TEXT_(GLogger::kError, condition, #condition, code)
 
 // Fail-if-error: evaluate a call that returns an error code; if it is not 0, report it with
 // that code and return it.
-#define G_FAIL_IF_ERROR_AT(level, call)                                                                      \
+#define G_FAIL_IF_ERROR_TEXT_(level, call, text)                                                             \
     do                                                                                                       \
     {                                                                                                        \
         const TErrorCode gCallCode_ = (call);                                                                \
         if (gCallCode_ != CoreErrorCodes::kSuccess)                                                          \
         {                                                                                                    \
-            ReportCheckFailure(kLogCategory, (level), gCallCode_, __FILE__, __LINE__, #call);                \
+            ReportCheckFailure(kLogCategory, (level), gCallCode_, __FILE__, __LINE__, text);                 \
             return gCallCode_;                                                                               \
         }                                                                                                    \
     } while (false)
-#define G_FAIL_IF_ERROR(call) G_FAIL_IF_ERROR_AT(GLogger::kError, call)
+#define G_FAIL_IF_ERROR_AT(level, call) G_FAIL_IF_ERROR_TEXT_(level, call, #call)
+#define G_FAIL_IF_ERROR(call) G_FAIL_IF_ERROR_TEXT_(GLogger::kError, call, #call)
 
 // Evaluate a call that returns an error code and report it when it is not 0; the expression
 // yields the code, so the caller goes on (constructors, scoped locks).
 #define G_REPORT_ERROR_AT(level, call) ReportIfError(kLogCategory, (level), (call), __FILE__, __LINE__, #call)
-#define G_REPORT_IF_ERROR(call) static_cast<void>(G_REPORT_ERROR_AT(GLogger::kError, call))
+#define G_REPORT_IF_ERROR(call)                                                                              \
+    static_cast<void>(ReportIfError(kLogCategory, GLogger::kError, (call), __FILE__, __LINE__, #call))
 
 // Report a condition with a code without leaving the enclosing operation.
 #define G_REPORT_IF_AT(level, condition, code)                                                               \

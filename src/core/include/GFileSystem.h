@@ -5,6 +5,8 @@
 
 #include "GErrorCodes.h"
 
+#include <string>
+
 class GFileSystemSpec
 {
 public:
@@ -45,6 +47,22 @@ public:
     static bool OSDoesFileExist(const GFileSystemSpec& spec);
     // Expands the path in place (Windows paths are left unchanged); 0 on success.
     static TErrorCode OSExpandPath(TUTF8String& path);
-    // Normalises the path in place and tells whether it is a full path.
+    // Normalises the path in place and tells whether it is a full path. Windows: "/" becomes "\",
+    // repeated separators collapse (the leading "\\" of a UNC path stays), a trailing separator
+    // stays and a bare drive ("C:") gains its "\"; a full path has a drive letter or is a UNC
+    // path. POSIX: the same with "/"; a full path starts with "/".
     static bool OSIsValidFullPath(TUTF8String& path);
+
+#ifdef _WIN32
+    // The long-path form of a path for the wide Windows calls: "\\?\" + path, or for a UNC path
+    // "\\?\UNC\" + the path without its two leading backslashes. A path already in that form is
+    // returned as it is.
+    static std::wstring OSMakeLongPathForm(const TUTF8String& path);
+#endif
+
+private:
+    // Rebuilds a path from its components: empty components (repeated separators) are dropped,
+    // each other component is followed by the separator except the last one, which gets it only
+    // when it is the only component.
+    static TUTF8String JoinPathComponents(const TUTF8String& path, char separator);
 };
