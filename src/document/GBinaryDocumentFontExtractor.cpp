@@ -162,11 +162,12 @@ private:
     bool IsEscaped(TUInt64 pos) const { return pos > 0 && mChunk[pos - 1] == kEscapeByte; }
 
     // Every occurrence of this marker is an occurrence of the base marker with the same preceding
-    // byte: walk the base's occurrences that start before limit. Past the first searched byte,
-    // escaped ones do not count.
+    // byte: walk the base's occurrences that start before limit (each step searches from the byte
+    // after the last one, so there an escaped occurrence would count: it is checked here).
     TUInt64 FindAmongBase(TUInt64 from, TUInt64 limit)
     {
-        for (TUInt64 at = mBase->Find(from); at != kNone && at < limit; at = mBase->Find(at + 1))
+        for (TUInt64 at = mBase->FindStartingBefore(from, limit); at != kNone;
+             at = mBase->FindStartingBefore(at + 1, limit))
         {
             if ((at == from || !IsEscaped(at)) && OccursAt(at))
             {

@@ -11,24 +11,29 @@ using Names = GBinaryDocumentFontExtractor::TFontNameSet;
 
 namespace
 {
-// An extractor with a chosen chunk size that counts how often the size is asked for (once or
-// twice per chunk).
+// An extractor with a chosen chunk size that counts how often the size is asked for (a few times
+// per chunk). It can remove its file once the first chunk is read (the size is asked for the
+// third time while the first chunk is scanned).
 class ChunkedExtractor : public GBinaryDocumentFontExtractor
 {
 public:
-    ChunkedExtractor(const TUTF8String& path, TUInt64 chunkSize)
-        : GBinaryDocumentFontExtractor(path), mChunkSize(chunkSize)
+    ChunkedExtractor(const TUTF8String& path, TUInt64 chunkSize, bool removeAfterFirstChunk = false)
+        : GBinaryDocumentFontExtractor(path), mChunkSize(chunkSize), mRemove(removeAfterFirstChunk)
     {
     }
     TUInt64 GetChunkSize() const override
     {
-        ++mCalls;
+        if (++mCalls == 3 && mRemove)
+        {
+            std::filesystem::remove(PathFromUtf8(GetFileSpec().GetPath()));
+        }
         return mChunkSize;
     }
     mutable TUInt64 mCalls = 0;
 
 private:
     TUInt64 mChunkSize;
+    bool mRemove;
 };
 
 std::string Utf16(const std::string& ascii)
@@ -260,12 +265,18 @@ TEST_F(ExtractorTest, FailuresAreReportedAndKeepEarlierNames)
     Names names;
     EXPECT_NE(CoreErrorCodes::kSuccess, folder.ExtractFontNames(names));
 
-    // Positions of 2^31 and beyond cannot be reached: the scan fails there, keeping what the
-    // chunks before found.
+    // A file that goes away between two chunks: the names of the first chunk stay.
+    const std::string vanishing =
+        mFolder.Write("vanishing.psd", FontSet({"Early"}) + std::string(2000, 'x') + FontSet({"Late"}));
+    ChunkedExtractor removing(vanishing, 1000, true);
+    EXPECT_EQ(Names{"Early"}, Extract(removing, GFileSystem::kFileNotFound));
+
+    // Positions of 2^31 and beyond cannot be reached through GFile: the scan of a larger file
+    // fails with CoreErrorCodes::kError (sparse file, chunks of 256 MiB).
     const std::string huge = mFolder.Write("huge.psd", FontSet({"Early"}));
     mFolder.Resize(huge, (TUInt64(1) << 31) + 0x10000000);
     LogCapture capture(GLogger::kError);
     ChunkedExtractor extractor(huge, 0x10000000);
-    EXPECT_EQ(Names{"Early"}, Extract(extractor, CoreErrorCodes::kError));
-    EXPECT_EQ(1u, capture.Count("Expression='file.SetFilePosition(GFile::eBeginning, currentPosition)'"));
+    Extract(extractor, CoreErrorCodes::kError);
+    EXPECT_EQ(1u, capture.Count("Expression='ExtractFromPhotoshop(fontNames)'  Code='16777216'"));
 }
