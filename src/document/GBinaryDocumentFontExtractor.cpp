@@ -264,14 +264,32 @@ struct Range
 };
 using RangeList = std::vector<Range>; // ascending begins
 
+// Where the next delimited range searched from pos begins, if the search goes on with it: a start
+// marker before `to`; or, beyond `to`, the first start marker when its end marker is missing (a
+// truncated range ends the search there, a complete one is not taken). kNone when the search ends.
+// `hint` is a known start marker at or beyond `to` (or kNone): when its end marker exists, the
+// first start beyond `to` has one too, so the bytes beyond `to` need not be searched.
+TUInt64 NextRangeStart(TUInt64 pos, TUInt64 to, MarkerFinder& start, MarkerFinder& end, TUInt64 hint)
+{
+    const TUInt64 begin = start.FindStartingBefore(pos, to);
+    if (begin != kNone)
+    {
+        return begin;
+    }
+    if (hint != kNone && end.OccursFrom(hint + start.Length()))
+    {
+        return kNone;
+    }
+    const TUInt64 beyond = start.Find(pos);
+    return (beyond == kNone || end.OccursFrom(beyond + start.Length())) ? kNone : beyond;
+}
+
 // The sections of chunk[from, to): the delimited ranges from a section start to the next section
 // end, each recorded from its first name marker; a range without a name marker is not recorded.
 // A section whose end marker is missing is recorded as [B, B) and ends the search with the
 // truncated flag, even when it starts at or beyond `to`. The ranges depend only on the section
-// markers, so one walk serves several name markers (one list of sections each).
-//
-// `hint` is a known occurrence of the section start at or beyond `to` (or kNone): when its end
-// marker exists, the first section start beyond `to` has one too and the search can stop at `to`.
+// markers, so one walk serves several name markers (one list of sections each). `hint`: see
+// NextRangeStart.
 void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFinder& sectionEnd,
                   std::span<MarkerFinder* const> nameStarts, std::span<RangeList> sections, bool& truncated,
                   TUInt64 hint)
@@ -284,18 +302,10 @@ void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFi
     TUInt64 pos = from;
     while (pos < to)
     {
-        TUInt64 begin = sectionStart.FindStartingBefore(pos, to);
+        const TUInt64 begin = NextRangeStart(pos, to, sectionStart, sectionEnd, hint);
         if (begin == kNone)
         {
-            if (hint != kNone && sectionEnd.OccursFrom(hint + sectionStart.Length()))
-            {
-                return;
-            }
-            begin = sectionStart.Find(pos);
-            if (begin == kNone || sectionEnd.OccursFrom(begin + sectionStart.Length()))
-            {
-                return;
-            }
+            return;
         }
         const TUInt64 end = sectionEnd.Find(begin + sectionStart.Length());
         if (end == kNone)
@@ -329,18 +339,10 @@ void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& 
     TUInt64 pos = from;
     while (pos < to)
     {
-        TUInt64 begin = nameStart.FindStartingBefore(pos, to);
+        const TUInt64 begin = NextRangeStart(pos, to, nameStart, nameEnd, hint);
         if (begin == kNone)
         {
-            if (hint != kNone && nameEnd.OccursFrom(hint + nameStart.Length()))
-            {
-                return;
-            }
-            begin = nameStart.Find(pos);
-            if (begin == kNone || nameEnd.OccursFrom(begin + nameStart.Length()))
-            {
-                return;
-            }
+            return;
         }
         const TUInt64 end = nameEnd.Find(begin + nameStart.Length());
         if (end == kNone)

@@ -7,6 +7,7 @@
 //    resident memory.
 // The file (1 GiB and a bit: binary data with sparse markers) is generated into a scratch folder
 // (PORTOLAN_BENCH_SCRATCH, else the system's temporary folder) and removed at the end.
+#include "DocumentBytes.h"
 #include "GBinaryDocumentFontExtractor.h"
 
 #include <benchmark/benchmark.h>
@@ -38,17 +39,6 @@ constexpr TUInt64 kFileSize = (TUInt64(1) << 30) + (TUInt64(1) << 20);
 constexpr TUInt64 kMarkerSpacing = 4 << 20;
 constexpr TUInt8 kAbsentByte = 0xF7; // never written, so memchr reads the whole buffer
 
-std::string Utf16(const std::string& ascii)
-{
-    std::string out = "\xFE\xFF";
-    for (char c : ascii)
-    {
-        out += '\0';
-        out += c;
-    }
-    return out;
-}
-
 // Pseudo-random bytes (no kAbsentByte) with a Photoshop font set, an Illustrator font descriptor
 // and an After Effects section every kMarkerSpacing bytes.
 std::vector<TUInt8> MakeDocumentBytes()
@@ -64,11 +54,9 @@ std::vector<TUInt8> MakeDocumentBytes()
     }
     std::replace(bytes.begin(), bytes.end(), kAbsentByte, TUInt8(kAbsentByte - 1));
     const std::string blocks[] = {
-        "/FontSet [ << /Name (" + Utf16("AdobeInvisFont") + ") >> << /Name (" + Utf16("Garamond-Bold") +
-            ") >> ]",
-        "<< /Type /FontDescriptor /FontName /ABCDEF+Futura-Book /Flags 32 >>",
-        ">> /0 << /1 << /0 [ << /99 /CoolTypeFont /0 << /0 (" + Utf16("Optima-Regular") +
-            ") /1 0 >> >> ] >> ",
+        FontSet({"AdobeInvisFont", "Garamond-Bold"}),
+        FontDescriptor("ABCDEF+Futura-Book", true),
+        AfterEffectsSection({{"Optima-Regular"}}),
     };
     TUInt64 kind = 0;
     for (TUInt64 at = kMarkerSpacing / 2; at + 256 < bytes.size(); at += kMarkerSpacing / 3, ++kind)

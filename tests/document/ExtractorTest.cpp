@@ -1,5 +1,6 @@
 // The extractor on byte files built here for what no independent tool writes: After Effects
 // sections, escaped markers, sections across chunk boundaries, large sparse files, failures.
+#include "DocumentBytes.h"
 #include "GBinaryDocumentFontExtractor.h"
 #include "GFile.h"
 #include "LogCapture.h"
@@ -35,50 +36,6 @@ private:
     TUInt64 mChunkSize;
     bool mRemove;
 };
-
-std::string Utf16(const std::string& ascii)
-{
-    std::string out = "\xFE\xFF";
-    for (char c : ascii)
-    {
-        out += '\0';
-        out += c;
-    }
-    return out;
-}
-
-// A Photoshop text-engine font set.
-std::string FontSet(const std::vector<std::string>& names)
-{
-    std::string out = "/FontSet [\n";
-    for (const std::string& name : names)
-    {
-        out += "\t<<\n\t\t/Name (" + Utf16(name) + ")\n\t\t/Script 0\n\t>>\n";
-    }
-    return out + "]\n";
-}
-
-// A PDF font descriptor, with or without a blank after /FontName.
-std::string FontDescriptor(const std::string& name, bool blank)
-{
-    return "<< /Type /FontDescriptor /FontName" + std::string(blank ? " /" : "/") + name + " /Flags 32 >>\n";
-}
-
-// An After Effects outer section holding one inner section per list.
-std::string AfterEffectsSection(const std::vector<std::vector<std::string>>& lists)
-{
-    std::string out = ">> /0 << /1 << /0 [";
-    for (const auto& list : lists)
-    {
-        out += " << /99 /CoolTypeFont /0 << ";
-        for (const std::string& name : list)
-        {
-            out += "/0 (" + Utf16(name) + ") /1 0 ";
-        }
-        out += ">> >>";
-    }
-    return out + " ] >> ";
-}
 
 Names Extract(GBinaryDocumentFontExtractor& extractor, TErrorCode expected = CoreErrorCodes::kSuccess)
 {

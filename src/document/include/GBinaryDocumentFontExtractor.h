@@ -8,7 +8,10 @@
 // per chunk). Consecutive chunks overlap by the length of the pass's section-start marker, and a
 // section whose end marker lies beyond the chunk is scanned again from its start in the next
 // chunk. Marker searches look for the first byte with memchr and compare the rest; an occurrence
-// preceded by a backslash (an escaped occurrence inside a string) is skipped.
+// preceded by a backslash (an escaped occurrence inside a string) is skipped, with a Debug message.
+// The scan remembers what its searches found, so each pass reads a chunk's bytes a small, fixed
+// number of times whatever the input (about once for real documents); an escaped occurrence is
+// reported by the search that first meets it.
 //
 // Decoding of name text: zero bytes are dropped (UTF-16BE text of ASCII characters loses its
 // high bytes) and every other byte is one character. A byte of 0x80 or above is taken as the
