@@ -80,6 +80,7 @@ public:
 
     std::string_view Pattern() const { return mPattern; }
     TUInt64 Length() const { return mPattern.size(); }
+    TUInt64 ChunkSize() const { return mSize; }
 
     // The first occurrence in chunk[from, size), as FindMarker over that buffer finds it.
     TUInt64 Find(TUInt64 from)
@@ -124,20 +125,38 @@ public:
         return found < limit ? found : kNone;
     }
 
-    // Whether Find(from) finds an occurrence, without searching forward: the last occurrence in the
-    // chunk that is not escaped is found once, from the chunk's end.
+    // The last occurrence in the chunk that is not escaped (found once, from the chunk's end).
+    TUInt64 Last()
+    {
+        if (!mLastKnown)
+        {
+            mLast = mPattern.empty() ? kNone : FindLast();
+            mLastKnown = true;
+        }
+        return mLast;
+    }
+
+    // Whether Find(from) finds an occurrence, without searching forward.
     bool OccursFrom(TUInt64 from)
     {
         if (from >= mSize || mPattern.empty())
         {
             return false;
         }
-        if (!mLastKnown)
+        const TUInt64 last = Last();
+        return (last != kNone && from <= last) || OccursAt(from);
+    }
+
+    // The first occurrence at or after pos that is not escaped (what a search that started
+    // before pos finds there).
+    TUInt64 FindNotEscaped(TUInt64 pos)
+    {
+        TUInt64 found = Find(pos);
+        while (found != kNone && IsEscaped(found))
         {
-            mLast = FindLast();
-            mLastKnown = true;
+            found = Find(found + 1);
         }
-        return (mLast != kNone && from <= mLast) || OccursAt(from);
+        return found;
     }
 
     // The first occurrence that lies whole inside chunk[from, limit).
@@ -266,13 +285,19 @@ using RangeList = std::vector<Range>; // ascending begins
 
 // Where the next delimited range searched from pos begins, if the search goes on with it: a start
 // marker before `to`; or, beyond `to`, the first start marker when its end marker is missing (a
-// truncated range ends the search there, a complete one is not taken). kNone when the search ends.
-// `hint` is a known start marker at or beyond `to` (or kNone): when its end marker exists, the
-// first start beyond `to` has one too, so the bytes beyond `to` need not be searched.
-TUInt64 NextRangeStart(TUInt64 pos, TUInt64 to, MarkerFinder& start, MarkerFinder& end, TUInt64 hint)
+// truncated range ends the search there, a complete one is not taken; `truncated` tells which).
+// kNone when the search ends.
+//
+// Beyond `to` the bytes are searched as little as possible. `hint` is a known start marker at or
+// beyond `to` (or kNone): when its end marker exists, the first start beyond `to` has one too.
+// Otherwise a start without an end marker after it can only lie after the chunk's last end
+// marker, so that tail is searched first, and the bytes before it only when it holds a start.
+TUInt64 NextRangeStart(TUInt64 pos, TUInt64 to, MarkerFinder& start, MarkerFinder& end, TUInt64 hint,
+                       bool& truncated)
 {
+    truncated = false;
     const TUInt64 begin = start.FindStartingBefore(pos, to);
-    if (begin != kNone)
+    if (begin != kNone || to >= start.ChunkSize())
     {
         return begin;
     }
@@ -280,8 +305,17 @@ TUInt64 NextRangeStart(TUInt64 pos, TUInt64 to, MarkerFinder& start, MarkerFinde
     {
         return kNone;
     }
-    const TUInt64 beyond = start.Find(pos);
-    return (beyond == kNone || end.OccursFrom(beyond + start.Length())) ? kNone : beyond;
+    const TUInt64 lastEnd = end.Last();
+    const TUInt64 tail =
+        (lastEnd == kNone || lastEnd < start.Length()) ? to : std::max(to, lastEnd - start.Length() + 1);
+    const TUInt64 candidate = start.FindNotEscaped(tail);
+    if (candidate == kNone || (tail > to && start.FindStartingBefore(pos, tail) != kNone) ||
+        end.OccursFrom(candidate + start.Length()))
+    {
+        return kNone;
+    }
+    truncated = true;
+    return candidate;
 }
 
 // The sections of chunk[from, to): the delimited ranges from a section start to the next section
@@ -302,12 +336,13 @@ void FindSections(TUInt64 from, TUInt64 to, MarkerFinder& sectionStart, MarkerFi
     TUInt64 pos = from;
     while (pos < to)
     {
-        const TUInt64 begin = NextRangeStart(pos, to, sectionStart, sectionEnd, hint);
+        bool endMissing = false;
+        const TUInt64 begin = NextRangeStart(pos, to, sectionStart, sectionEnd, hint, endMissing);
         if (begin == kNone)
         {
             return;
         }
-        const TUInt64 end = sectionEnd.Find(begin + sectionStart.Length());
+        const TUInt64 end = endMissing ? kNone : sectionEnd.Find(begin + sectionStart.Length());
         if (end == kNone)
         {
             for (RangeList& list : sections)
@@ -339,12 +374,13 @@ void FindNames(TUInt64 from, TUInt64 to, MarkerFinder& nameStart, MarkerFinder& 
     TUInt64 pos = from;
     while (pos < to)
     {
-        const TUInt64 begin = NextRangeStart(pos, to, nameStart, nameEnd, hint);
+        bool endMissing = false;
+        const TUInt64 begin = NextRangeStart(pos, to, nameStart, nameEnd, hint, endMissing);
         if (begin == kNone)
         {
             return;
         }
-        const TUInt64 end = nameEnd.Find(begin + nameStart.Length());
+        const TUInt64 end = endMissing ? kNone : nameEnd.Find(begin + nameStart.Length());
         if (end == kNone)
         {
             names.push_back({begin, begin});
