@@ -4,10 +4,29 @@
 
 #include "GErrorCodes.h"
 
+#include <CoreFoundation/CoreFoundation.h>
+
 // UTF-8 to UTF-16; invalid UTF-8 gives an empty result.
 TUTF16String UTF8ToUTF16(const TUTF8String& text);
 // UTF-16 to UTF-8; an unpaired surrogate gives an empty result.
 TUTF8String UTF16ToUTF8(const TUTF16String& text);
+
+// Core Foundation strings ------------------------------------------------------------------------
+
+// The encodings CFStringCreateWithUncertainEncoding tries, in order: UTF-8, Windows Latin 1,
+// Mac Roman, ISO Latin 1, ASCII, non-lossy ASCII; the list ends with kCFStringEncodingInvalidId.
+extern const CFStringEncoding kUncertainEncodingFallbacks[7];
+
+// The UTF-8 text of a CFString; empty for a null or empty string or a failed conversion.
+TUTF8String UTF8StringFromCFString(CFStringRef string);
+
+// A new CFString (the caller releases it) from UTF-8 text; null when the text is not valid UTF-8.
+CFStringRef CreateCFStringFromUTF8String(const TUTF8String& text);
+
+// A new CFString from a NUL-terminated string whose encoding is not known: the first encoding
+// of kUncertainEncodingFallbacks that accepts the bytes. Each failure and the outcome are traced.
+// Null when every encoding fails (or text is null).
+CFStringRef CFStringCreateWithUncertainEncoding(const char* text);
 
 #ifdef _WIN32
 #include <string>
