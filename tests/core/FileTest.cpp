@@ -91,7 +91,7 @@ TEST(FileTest, ModesCreateTruncateAppendAndUpdate)
     EXPECT_EQ(ReadWholeFile(path), "abc");
 }
 
-TEST(FileTest, FailedOpensAreDebugReportsAndLeaveTheFileClosed)
+TEST(FileTest, OpenFailuresAreDebugReportsAndLeaveTheFileClosed)
 {
     ScratchFolder folder("file-open");
     GFile file;
