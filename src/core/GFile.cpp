@@ -112,15 +112,23 @@ TErrorCode GFile::GetFileSize(TUInt64& size)
     TUInt64 currentPosition = 0;
     G_FAIL_IF_ERROR(GetFilePosition(currentPosition));
     G_FAIL_IF(0 != fseek(mpFile, 0, SEEK_END), CoreErrorCodes::kError);
-    TUInt64 endPosition = 0;
-    const TErrorCode tellResult = G_REPORT_ERROR_AT(GLogger::kError, GetFilePosition(endPosition));
+    // The end is measured with a 64-bit tell: a file of 2 GiB or more still reports its true size,
+    // so everything below 2^31 can be read from it, while positions at or beyond 2^31 stay out of
+    // reach of SetFilePosition.
+    const TSInt64 endPosition = TellEnd();
     G_FAIL_IF(0 != fseek(mpFile, static_cast<long>(currentPosition), SEEK_SET), CoreErrorCodes::kError);
-    if (tellResult != CoreErrorCodes::kSuccess)
-    {
-        return tellResult;
-    }
-    size = endPosition;
+    G_FAIL_IF(endPosition < 0, CoreErrorCodes::kError);
+    size = static_cast<TUInt64>(endPosition);
     return CoreErrorCodes::kSuccess;
+}
+
+TSInt64 GFile::TellEnd()
+{
+#ifdef _WIN32
+    return _ftelli64(mpFile);
+#else
+    return static_cast<TSInt64>(ftello(mpFile));
+#endif
 }
 
 TErrorCode GFile::GetFilePosition(TUInt64& position)

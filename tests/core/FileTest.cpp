@@ -238,6 +238,27 @@ TEST(FileTest, PositionsPassThrough32BitSignedOffsets)
     EXPECT_EQ(position, 0x7FFFFFFFu);
 }
 
+TEST(FileTest, FilesOfTwoGiBAndMoreAreReadableBelowTwoGiB)
+{
+    ScratchFolder folder("file-large");
+    const std::string path = folder.WriteFile("large.bin", "head");
+    const std::uintmax_t size = (std::uintmax_t(1) << 31) + 4096; // sparse
+    std::filesystem::resize_file(PathFromUTF8(path), size);
+
+    GFile file;
+    ASSERT_EQ(file.Open(path, GFile::eRead | GFile::eBinary), CoreErrorCodes::kSuccess);
+    TUInt64 fileSize = 0;
+    ASSERT_EQ(file.GetFileSize(fileSize), CoreErrorCodes::kSuccess);
+    EXPECT_EQ(fileSize, size);
+    TByteVector bytes;
+    ASSERT_EQ(file.Read(4, bytes), CoreErrorCodes::kSuccess);
+    EXPECT_EQ(Text(bytes), "head");
+    ASSERT_EQ(file.SetFilePosition(GFile::eBeginning, 0x7FFFFFF0), CoreErrorCodes::kSuccess);
+    ASSERT_EQ(file.Read(8, bytes), CoreErrorCodes::kSuccess);
+    EXPECT_EQ(bytes, TByteVector(8, 0));
+    EXPECT_EQ(file.SetFilePosition(GFile::eBeginning, TSInt64(1) << 31), CoreErrorCodes::kError);
+}
+
 TEST(FileTest, FindBytesFindsSequencesAcrossBufferBoundaries)
 {
     ScratchFolder folder("file-find");

@@ -53,6 +53,13 @@ public:
         return Path(name);
     }
 
+    static void Append(const std::string& path, const std::string& content)
+    {
+        std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::app);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        EXPECT_TRUE(out.good()) << path;
+    }
+
     // Extends (sparse where the file system allows) or shortens a file.
     static void Resize(const std::string& path, TUInt64 size)
     {

@@ -99,4 +99,6 @@ protected:
 
 private:
     TErrorCode CloseStream();
+    // The stream's position as a 64-bit value (-1 on failure).
+    TSInt64 TellEnd();
 };
