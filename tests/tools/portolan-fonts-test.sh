@@ -106,6 +106,15 @@ done
 run --help
 [ $rc -eq 0 ] && grep -q -- '--json' "$out" || fail "--help: status $rc"
 
+# The log file named by the environment, at Debug level: every name found is in it.
+log=$(mktemp)
+PORTOLAN_LOG_FILE=$(arg "$log") PORTOLAN_LOG_LEVEL=4 run "$(arg "$first")"
+while read -r name; do
+    grep -qF "In GBinaryDocumentFontExtractor::GetFontNamesFromByteVector(), adding '$name'" "$log" ||
+        fail "log file without the Debug line for '$name'"
+done <"$first.fonts"
+rm -f "$log"
+
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
