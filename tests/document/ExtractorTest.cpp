@@ -4,7 +4,7 @@
 #include "GBinaryDocumentFontExtractor.h"
 #include "GFile.h"
 #include "LogCapture.h"
-#include "TestFiles.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ public:
     {
         if (++mCalls == 3 && mRemove)
         {
-            std::filesystem::remove(PathFromUtf8(GetFileSpec().GetPath()));
+            std::filesystem::remove(PathFromUTF8(GetFileSpec().GetPath()));
         }
         return mChunkSize;
     }
@@ -54,39 +54,40 @@ Names Extract(const std::string& path)
 class ExtractorTest : public testing::Test
 {
 protected:
-    TempFolder mFolder;
+    ScratchFolder mFolder{testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 TEST_F(ExtractorTest, PhotoshopFontSetsSkipOrStopAtTheInvisibleFont)
 {
     using namespace std::string_literals;
     const std::string binary = "\x00\x01\x02\xFF\x80 random bytes \x00"s;
-    EXPECT_EQ(
-        Names{"Arial-BoldMT"},
-        Extract(mFolder.Write("last.psd", binary + FontSet({"Arial-BoldMT", "AdobeInvisFont"}) + binary)));
+    EXPECT_EQ(Names{"Arial-BoldMT"},
+              Extract(mFolder.WriteFile("last.psd",
+                                        binary + FontSet({"Arial-BoldMT", "AdobeInvisFont"}) + binary)));
     EXPECT_EQ((Names{"Courier", "Times-Bold"}),
-              Extract(mFolder.Write("first.PSB", FontSet({"AdobeInvisFont", "Times-Bold", "Courier"}))));
+              Extract(mFolder.WriteFile("first.PSB", FontSet({"AdobeInvisFont", "Times-Bold", "Courier"}))));
     EXPECT_EQ(Names{"Helvetica"},
-              Extract(mFolder.Write("middle.psd", FontSet({"Helvetica", "AdobeInvisFont", "Dropped"}) +
-                                                      FontSet({"AdobeInvisFont"}))));
+              Extract(mFolder.WriteFile("middle.psd", FontSet({"Helvetica", "AdobeInvisFont", "Dropped"}) +
+                                                          FontSet({"AdobeInvisFont"}))));
     // No closing "]" anywhere after the set: the section is never complete.
-    EXPECT_EQ(Names{}, Extract(mFolder.Write("open.psd", "/FontSet [ /Name (" + Utf16("Open") + ")")));
+    EXPECT_EQ(Names{}, Extract(mFolder.WriteFile("open.psd", "/FontSet [ /Name (" + Utf16("Open") + ")")));
 }
 
 TEST_F(ExtractorTest, IllustratorDescriptorsLoseSubsetTagsAndLoneDefaultFont)
 {
     EXPECT_EQ((Names{"Helvetica", "Times-Bold", "Untagged"}),
-              Extract(mFolder.Write("tags.pdf", FontDescriptor("ABCDEF+Times-Bold", true) +
-                                                    FontDescriptor("QWERTY+Helvetica", false) +
-                                                    FontDescriptor("Untagged", false))));
+              Extract(mFolder.WriteFile("tags.pdf", FontDescriptor("ABCDEF+Times-Bold", true) +
+                                                        FontDescriptor("QWERTY+Helvetica", false) +
+                                                        FontDescriptor("Untagged", false))));
     // A pass whose only name is (or contains) MyriadPro-Regular contributes nothing.
     EXPECT_EQ(Names{"Courier"},
-              Extract(mFolder.Write("myriad.ai", FontDescriptor("ABCDEF+MyriadPro-Regular", true) +
-                                                     FontDescriptor("Courier", false))));
-    EXPECT_EQ(Names{}, Extract(mFolder.Write("myriad.ait", FontDescriptor("XMyriadPro-RegularX", false))));
+              Extract(mFolder.WriteFile("myriad.ai", FontDescriptor("ABCDEF+MyriadPro-Regular", true) +
+                                                         FontDescriptor("Courier", false))));
+    EXPECT_EQ(Names{},
+              Extract(mFolder.WriteFile("myriad.ait", FontDescriptor("XMyriadPro-RegularX", false))));
     EXPECT_EQ((Names{"Courier", "MyriadPro-Regular"}),
-              Extract(mFolder.Write("both.ai", FontDescriptor("MyriadPro-Regular", true) +
-                                                   FontDescriptor("Courier", true))));
+              Extract(mFolder.WriteFile("both.ai", FontDescriptor("MyriadPro-Regular", true) +
+                                                       FontDescriptor("Courier", true))));
 }
 
 TEST_F(ExtractorTest, AfterEffectsSectionsAndTheMyriadRule)
@@ -96,21 +97,22 @@ TEST_F(ExtractorTest, AfterEffectsSectionsAndTheMyriadRule)
     const std::string second = AfterEffectsSection({{"Courier"}, {"Myriad-Roman", "AdobeInvisFont"}});
     const std::string noInvisible = AfterEffectsSection({{"Myriad-Roman"}, {"Palatino-Roman"}});
     EXPECT_EQ((Names{"ArialMT", "Courier", "Myriad-Roman", "Palatino-Roman", "Times-Bold"}),
-              Extract(mFolder.Write("project.aep", first + second + noInvisible)));
+              Extract(mFolder.WriteFile("project.aep", first + second + noInvisible)));
     // Inner sections outside an outer section do not count.
-    EXPECT_EQ(Names{}, Extract(mFolder.Write("loose.aet", "<< /99 /CoolTypeFont /0 << /0 (Loose) /1 >> >>")));
+    EXPECT_EQ(Names{},
+              Extract(mFolder.WriteFile("loose.aet", "<< /99 /CoolTypeFont /0 << /0 (Loose) /1 >> >>")));
 }
 
 TEST_F(ExtractorTest, EscapedMarkersAreIgnoredAndLogged)
 {
     LogCapture capture;
     const std::string escaped = "(\\/FontSet [ /Name (" + Utf16("Escaped") + ") ])";
-    EXPECT_EQ(Names{"Real"}, Extract(mFolder.Write("escaped.psd", escaped + FontSet({"Real"}))));
+    EXPECT_EQ(Names{"Real"}, Extract(mFolder.WriteFile("escaped.psd", escaped + FontSet({"Real"}))));
     EXPECT_EQ(1u, capture.Count("Ignoring match at offset 2 because previous char is 0x005c"));
     EXPECT_EQ(1u,
               capture.Count("In GBinaryDocumentFontExtractor::GetFontNamesFromByteVector(), adding 'Real'"));
     // A marker at the very start of a scanned buffer has no preceding byte.
-    EXPECT_EQ(Names{"First"}, Extract(mFolder.Write("start.ai", FontDescriptor("First", false))));
+    EXPECT_EQ(Names{"First"}, Extract(mFolder.WriteFile("start.ai", FontDescriptor("First", false))));
 }
 
 TEST_F(ExtractorTest, SectionsAcrossChunkBoundariesAreScannedAgainFromTheirStart)
@@ -134,7 +136,7 @@ TEST_F(ExtractorTest, SectionsAcrossChunkBoundariesAreScannedAgainFromTheirStart
     };
     for (const auto& test : cases)
     {
-        const std::string path = mFolder.Write(test.name, test.content);
+        const std::string path = mFolder.WriteFile(test.name, test.content);
         EXPECT_EQ(test.expected, Extract(path)) << test.name;
         // Chunk sizes that cut the sections at many places, down to barely above the overlap.
         for (TUInt64 chunkSize : {300u, 333u, 410u, 512u})
@@ -161,7 +163,7 @@ TEST_F(ExtractorTest, UnterminatedSectionsEndAfterOnePassOverTheFile)
     };
     for (const auto& [name, content] : cases)
     {
-        ChunkedExtractor extractor(mFolder.Write(name, content), 1000);
+        ChunkedExtractor extractor(mFolder.WriteFile(name, content), 1000);
         EXPECT_EQ(Names{}, Extract(extractor)) << name;
         EXPECT_LE(extractor.mCalls, 3u * 3u * (content.size() / (1000 - 19) + 2)) << name;
     }
@@ -172,21 +174,21 @@ TEST_F(ExtractorTest, ExtensionRules)
     const std::string all = FontSet({"PhotoshopFont"}) + FontDescriptor("IllustratorFont", true) +
                             AfterEffectsSection({{"AfterEffectsFont"}});
     EXPECT_EQ((Names{"AfterEffectsFont", "IllustratorFont", "PhotoshopFont"}),
-              Extract(mFolder.Write("any.indd", all)));
+              Extract(mFolder.WriteFile("any.indd", all)));
     EXPECT_EQ((Names{"AfterEffectsFont", "IllustratorFont", "PhotoshopFont"}),
-              Extract(mFolder.Write("noextension", all)));
-    EXPECT_EQ(Names{"PhotoshopFont"}, Extract(mFolder.Write("one.psd", all)));
-    EXPECT_EQ(Names{"IllustratorFont"}, Extract(mFolder.Write("one.PDF", all)));
-    EXPECT_EQ(Names{"AfterEffectsFont"}, Extract(mFolder.Write("one.aepx", all)));
+              Extract(mFolder.WriteFile("noextension", all)));
+    EXPECT_EQ(Names{"PhotoshopFont"}, Extract(mFolder.WriteFile("one.psd", all)));
+    EXPECT_EQ(Names{"IllustratorFont"}, Extract(mFolder.WriteFile("one.PDF", all)));
+    EXPECT_EQ(Names{"AfterEffectsFont"}, Extract(mFolder.WriteFile("one.aepx", all)));
     // EPS files are never read, so even a missing one succeeds.
-    EXPECT_EQ(Names{}, Extract(mFolder.Write("art.eps", all)));
-    EXPECT_EQ(Names{}, Extract(mFolder.Path("missing.eps")));
+    EXPECT_EQ(Names{}, Extract(mFolder.WriteFile("art.eps", all)));
+    EXPECT_EQ(Names{}, Extract(mFolder.Child("missing.eps")));
     for (const char* name : {"empty.psd", "empty.ai", "empty.aep", "empty.bin"})
     {
-        EXPECT_EQ(Names{}, Extract(mFolder.Write(name, ""))) << name;
+        EXPECT_EQ(Names{}, Extract(mFolder.WriteFile(name, ""))) << name;
     }
     // An unknown type of exactly 1 GiB is not scanned (sparse: no disk space is used).
-    const std::string big = mFolder.Write("big.unknown", all);
+    const std::string big = mFolder.WriteFile("big.unknown", all);
     mFolder.Resize(big, GBinaryDocumentFontExtractor::kUnknownTypeSizeLimit);
     EXPECT_EQ(Names{}, Extract(big));
 }
@@ -197,14 +199,14 @@ TEST_F(ExtractorTest, NonAsciiBytesBecomeLatin1Characters)
     const std::string set = "/FontSet [ /Name (\xFE\xFF\x00R\x00\xE9\x00s\x00\x00\x00u)"s +
                             " /Name (\xFE\xFFR\xE9s\xFF) /Name (\xFF\xFFX) ]";
     EXPECT_EQ((Names{"R\xC3\xA9s", "R\xC3\xA9s\0u"s, "\xC3\xBF\xC3\xBFX"}),
-              Extract(mFolder.Write("latin.psd", set)));
+              Extract(mFolder.WriteFile("latin.psd", set)));
 }
 
 TEST_F(ExtractorTest, FailuresAreReportedAndKeepEarlierNames)
 {
     {
         LogCapture capture;
-        GBinaryDocumentFontExtractor missing(mFolder.Path("missing.psd"));
+        GBinaryDocumentFontExtractor missing(mFolder.Child("missing.psd"));
         Extract(missing, GFileSystem::kFileNotFound);
         EXPECT_EQ(2u,
                   capture.Count("[BinaryDocumentFontExtractor]\t[Error]\tError='GFileSystem::kFileNotFound'"
@@ -214,7 +216,7 @@ TEST_F(ExtractorTest, FailuresAreReportedAndKeepEarlierNames)
     }
     for (const char* name : {"missing.ai", "missing.aep", "missing.txt"})
     {
-        GBinaryDocumentFontExtractor extractor(mFolder.Path(name));
+        GBinaryDocumentFontExtractor extractor(mFolder.Child(name));
         Extract(extractor, GFileSystem::kFileNotFound);
     }
     // A folder cannot be read as a document.
@@ -224,14 +226,14 @@ TEST_F(ExtractorTest, FailuresAreReportedAndKeepEarlierNames)
 
     // A file that goes away between two chunks: the names of the first chunk stay.
     const std::string vanishing =
-        mFolder.Write("vanishing.psd", FontSet({"Early"}) + std::string(2000, 'x') + FontSet({"Late"}));
+        mFolder.WriteFile("vanishing.psd", FontSet({"Early"}) + std::string(2000, 'x') + FontSet({"Late"}));
     ChunkedExtractor removing(vanishing, 1000, true);
     EXPECT_EQ(Names{"Early"}, Extract(removing, GFileSystem::kFileNotFound));
 
     // Positions of 2^31 and beyond cannot be reached through GFile: the scan of a larger file keeps
     // the names of its first 2 GiB and fails at the first chunk that starts at or beyond 2^31
     // (sparse file, chunks of 256 MiB; the name sits in the last chunk that can be read).
-    const std::string huge = mFolder.Write("huge.psd", "");
+    const std::string huge = mFolder.WriteFile("huge.psd", "");
     const TUInt64 lastReadable = 8 * (TUInt64(0x10000000) - 10);
     mFolder.Resize(huge, lastReadable);
     mFolder.Append(huge, FontSet({"Early"}));

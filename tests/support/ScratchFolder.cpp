@@ -55,6 +55,28 @@ std::string ScratchFolder::WriteFile(const std::string& utf8Name, const std::str
     return UTF8FromPath(path);
 }
 
+std::string ScratchFolder::MakeFolder(const std::string& utf8Name) const
+{
+    const std::filesystem::path path = mPath / PathFromUTF8(utf8Name);
+    std::filesystem::create_directories(path);
+    return UTF8FromPath(path);
+}
+
+void ScratchFolder::Append(const std::string& utf8Path, const std::string& bytes)
+{
+    std::ofstream out(PathFromUTF8(utf8Path), std::ios::binary | std::ios::app);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+    {
+        throw std::runtime_error("cannot append to " + utf8Path);
+    }
+}
+
+void ScratchFolder::Resize(const std::string& utf8Path, std::uintmax_t size)
+{
+    std::filesystem::resize_file(PathFromUTF8(utf8Path), size);
+}
+
 std::string ReadWholeFile(const std::string& utf8Path)
 {
     std::ifstream in(PathFromUTF8(utf8Path), std::ios::binary);

@@ -3,6 +3,7 @@
 // with everything in it at the end. (The win64 tests run under Wine, whose temp folder is inside
 // the Wine prefix; a folder of the test's own keeps the files beside the build.)
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +24,13 @@ public:
     std::string Child(const std::string& utf8Name) const;
     // Writes the bytes into a file of the folder (created or replaced); returns its full path.
     std::string WriteFile(const std::string& utf8Name, const std::string& bytes) const;
+    // Creates a folder in the folder; returns its full path.
+    std::string MakeFolder(const std::string& utf8Name) const;
+
+    // Appends bytes to a file.
+    static void Append(const std::string& utf8Path, const std::string& bytes);
+    // Extends (sparse where the file system allows) or shortens a file.
+    static void Resize(const std::string& utf8Path, std::uintmax_t size);
 
 private:
     std::filesystem::path mPath;
