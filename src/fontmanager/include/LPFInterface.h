@@ -110,7 +110,8 @@ public:
     // The command chosen (-1 when cancelled or not shown); selectedWorkgroup is in/out.
     TSInt32 ShowCommandBox(CFDictionaryRef input, TSInt32* selectedWorkgroup);
     // 1 and a new string in answer when the user confirmed, 0 otherwise.
-    TSInt32 AskForOneString(CFStringRef title, CFStringRef prompt, CFStringRef initialText, CFStringRef* answer);
+    TSInt32 AskForOneString(CFStringRef title, CFStringRef prompt, CFStringRef initialText,
+                            CFStringRef* answer);
     // A new string (the caller releases it), or null.
     CFStringRef CopyHostAppDisplayName();
     void SetParentWindowForUi(void* window);

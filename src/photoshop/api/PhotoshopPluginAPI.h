@@ -14,245 +14,249 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" {
-
-// --- Basic types ---------------------------------------------------------------------------------
-// SPErr: PICA error, 32-bit. OSErr: Photoshop's action-suite result, 16-bit (Mac heritage).
-typedef std::int32_t SPErr;
-typedef std::int16_t OSErr;
-// SPBoolean / Boolean: one byte. A caller that reads only the low byte is also right when a host
-// returns a wider boolean.
-typedef unsigned char SPBoolean;
-typedef unsigned char PSBoolean;
-
-typedef char* Ptr;
-typedef Ptr* Handle;
-
-typedef std::uint32_t DescriptorKeyID;
-typedef std::uint32_t DescriptorTypeID;
-typedef std::uint32_t DescriptorClassID;
-typedef std::uint32_t DescriptorEventID;
-typedef std::uint32_t DescriptorEnumTypeID;
-typedef std::uint32_t DescriptorEnumID;
-typedef std::uint32_t DescriptorUnitID;
-typedef std::uint32_t DescriptorFormID;
-
-typedef std::int32_t PIDialogPlayOptions;
-typedef std::int32_t PIDialogRecordOptions;
-
-// Opaque host objects.
-typedef struct SPPlugin* SPPluginRef;
-typedef struct PIActionDescriptorOpaque* PIActionDescriptor;
-typedef struct PIActionReferenceOpaque* PIActionReference;
-typedef struct PIActionListOpaque* PIActionList;
-
-// A four-character code as the integer the host compares: 'abcd' == 0x61626364.
-constexpr std::uint32_t PSFourCharCode(const char (&code)[5])
+extern "C"
 {
-    return (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
-}
 
-// --- Error codes ---------------------------------------------------------------------------------
-constexpr SPErr kSPNoError = 0;
-constexpr SPErr kSPBadParameterError = static_cast<SPErr>(PSFourCharCode("Parm"));
-constexpr SPErr kSPSuiteNotFoundError = static_cast<SPErr>(PSFourCharCode("S!Fd"));
-constexpr SPErr kSPUnimplementedError = static_cast<SPErr>(PSFourCharCode("!IMP"));
-constexpr SPErr kSPOutOfMemoryError = -108;
-// Photoshop's "feature bar" refusal, returned by a command that cannot run at all.
-constexpr SPErr kPSFeatureBarError = static_cast<SPErr>(PSFourCharCode("fbar"));
+    // --- Basic types ---------------------------------------------------------------------------------
+    // SPErr: PICA error, 32-bit. OSErr: Photoshop's action-suite result, 16-bit (Mac heritage).
+    typedef std::int32_t SPErr;
+    typedef std::int16_t OSErr;
+    // SPBoolean / Boolean: one byte. A caller that reads only the low byte is also right when a host
+    // returns a wider boolean.
+    typedef unsigned char SPBoolean;
+    typedef unsigned char PSBoolean;
 
-// --- Callers and selectors of the automation entry point ----------------------------------------
-constexpr const char* kSPInterfaceCaller = "SP Interface";
-constexpr const char* kSPInterfaceStartupSelector = "Startup";
-constexpr const char* kSPInterfaceShutdownSelector = "Shutdown";
-constexpr const char* kSPInterfaceAboutSelector = "About";
-constexpr const char* kPSPhotoshopCaller = "PS Photoshop";
-constexpr const char* kPSDoIt = "Do It";
+    typedef char* Ptr;
+    typedef Ptr* Handle;
 
-// --- SPBasicSuite (PICA "SP Basic Suite"; passed in every message, never acquired) --------------
-typedef struct SPBasicSuite
-{
-    SPErr (*AcquireSuite)(const char* name, std::int32_t version, const void** suite);
-    SPErr (*ReleaseSuite)(const char* name, std::int32_t version);
-    SPBoolean (*IsEqual)(const char* token1, const char* token2);
-    SPErr (*AllocateBlock)(std::size_t size, void** block);
-    SPErr (*FreeBlock)(void* block);
-    SPErr (*ReallocateBlock)(void* block, std::size_t newSize, void** newblock);
-    SPErr (*Undefined)(void);
-} SPBasicSuite;
+    typedef std::uint32_t DescriptorKeyID;
+    typedef std::uint32_t DescriptorTypeID;
+    typedef std::uint32_t DescriptorClassID;
+    typedef std::uint32_t DescriptorEventID;
+    typedef std::uint32_t DescriptorEnumTypeID;
+    typedef std::uint32_t DescriptorEnumID;
+    typedef std::uint32_t DescriptorUnitID;
+    typedef std::uint32_t DescriptorFormID;
 
-// --- SPMessageData (PICA message header) ---------------------------------------------------------
-constexpr std::int32_t kSPValidSPMessageData = static_cast<std::int32_t>(PSFourCharCode("SPCk"));
+    typedef std::int32_t PIDialogPlayOptions;
+    typedef std::int32_t PIDialogRecordOptions;
 
-typedef struct SPMessageData
-{
-    std::int32_t SPCheck; // kSPValidSPMessageData
-    SPPluginRef self;     // the plug-in reference
-    void* globals;        // the plug-in's globals slot
-    SPBasicSuite* basic;
-} SPMessageData;
+    // Opaque host objects.
+    typedef struct SPPlugin* SPPluginRef;
+    typedef struct PIActionDescriptorOpaque* PIActionDescriptor;
+    typedef struct PIActionReferenceOpaque* PIActionReference;
+    typedef struct PIActionListOpaque* PIActionList;
 
-// --- PIActionParameters and PSActionsPlugInMessage (automation plug-in message) -----------------
-typedef struct PIActionParameters
-{
-    PIDialogPlayOptions playInfo;
-    PIDialogRecordOptions recordInfo;
-    PIActionDescriptor descriptor;
-} PIActionParameters;
+    // A four-character code as the integer the host compares: 'abcd' == 0x61626364.
+    constexpr std::uint32_t PSFourCharCode(const char (&code)[5])
+    {
+        return (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
+               (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
+               (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
+    }
 
-typedef struct PSActionsPlugInMessage
-{
-    SPMessageData d;
-    PIActionParameters* actionParameters; // "Do It" only
-} PSActionsPlugInMessage;
+    // --- Error codes ---------------------------------------------------------------------------------
+    constexpr SPErr kSPNoError = 0;
+    constexpr SPErr kSPBadParameterError = static_cast<SPErr>(PSFourCharCode("Parm"));
+    constexpr SPErr kSPSuiteNotFoundError = static_cast<SPErr>(PSFourCharCode("S!Fd"));
+    constexpr SPErr kSPUnimplementedError = static_cast<SPErr>(PSFourCharCode("!IMP"));
+    constexpr SPErr kSPOutOfMemoryError = -108;
+    // Photoshop's "feature bar" refusal, returned by a command that cannot run at all.
+    constexpr SPErr kPSFeatureBarError = static_cast<SPErr>(PSFourCharCode("fbar"));
 
-// Dialog play options.
-constexpr PIDialogPlayOptions plugInDialogDontDisplay = 0;
-constexpr PIDialogPlayOptions plugInDialogDisplay = 1;
-constexpr PIDialogPlayOptions plugInDialogSilent = 2;
+    // --- Callers and selectors of the automation entry point ----------------------------------------
+    constexpr const char* kSPInterfaceCaller = "SP Interface";
+    constexpr const char* kSPInterfaceStartupSelector = "Startup";
+    constexpr const char* kSPInterfaceShutdownSelector = "Shutdown";
+    constexpr const char* kSPInterfaceAboutSelector = "About";
+    constexpr const char* kPSPhotoshopCaller = "PS Photoshop";
+    constexpr const char* kPSDoIt = "Do It";
 
-// --- SPBlocksSuite ("SP Blocks Suite", version 2) -----------------------------------------------
-constexpr const char* kSPBlocksSuite = "SP Blocks Suite";
-constexpr std::int32_t kSPBlocksSuiteVersion = 2;
+    // --- SPBasicSuite (PICA "SP Basic Suite"; passed in every message, never acquired) --------------
+    typedef struct SPBasicSuite
+    {
+        SPErr (*AcquireSuite)(const char* name, std::int32_t version, const void** suite);
+        SPErr (*ReleaseSuite)(const char* name, std::int32_t version);
+        SPBoolean (*IsEqual)(const char* token1, const char* token2);
+        SPErr (*AllocateBlock)(std::size_t size, void** block);
+        SPErr (*FreeBlock)(void* block);
+        SPErr (*ReallocateBlock)(void* block, std::size_t newSize, void** newblock);
+        SPErr (*Undefined)(void);
+    } SPBasicSuite;
 
-typedef struct SPBlocksSuite
-{
-    SPErr (*AllocateBlock)(std::size_t size, const char* debug, void** block);
-    SPErr (*FreeBlock)(void* block);
-    SPErr (*ReallocateBlock)(void* block, std::size_t newSize, const char* debug, void** newblock);
-} SPBlocksSuite;
+    // --- SPMessageData (PICA message header) ---------------------------------------------------------
+    constexpr std::int32_t kSPValidSPMessageData = static_cast<std::int32_t>(PSFourCharCode("SPCk"));
 
-// --- Notification procedure given to AddNotify ---------------------------------------------------
-typedef void (*PIActionNotifyProc)(DescriptorEventID event, PIActionDescriptor descriptor,
-                                   PIDialogRecordOptions options, void* data);
+    typedef struct SPMessageData
+    {
+        std::int32_t SPCheck; // kSPValidSPMessageData
+        SPPluginRef self;     // the plug-in reference
+        void* globals;        // the plug-in's globals slot
+        SPBasicSuite* basic;
+    } SPMessageData;
 
-// --- PSActionControlProcs (action control suite), members of version 1 ---------------------------
-constexpr const char* kPSActionControlSuite = "bc1e4d70-f953-11d0-8d9f-00c04fd5f7ee";
+    // --- PIActionParameters and PSActionsPlugInMessage (automation plug-in message) -----------------
+    typedef struct PIActionParameters
+    {
+        PIDialogPlayOptions playInfo;
+        PIDialogRecordOptions recordInfo;
+        PIActionDescriptor descriptor;
+    } PIActionParameters;
 
-typedef struct PSActionControlProcs
-{
-    OSErr (*Play)(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
-                  PIDialogPlayOptions options);
-    OSErr (*Get)(PIActionDescriptor* result, PIActionReference reference);
-    OSErr (*Set)(PIActionDescriptor* result, PIActionReference reference, PIActionDescriptor descriptor);
-    OSErr (*AddNotify)(SPPluginRef ref, DescriptorEventID event, PIActionNotifyProc proc, void* data);
-    OSErr (*RemoveNotify)(SPPluginRef ref, DescriptorEventID event);
-    OSErr (*StringIDToTypeID)(char* stringID, DescriptorTypeID* typeID);
-    OSErr (*TypeIDToStringID)(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
-} PSActionControlProcs;
+    typedef struct PSActionsPlugInMessage
+    {
+        SPMessageData d;
+        PIActionParameters* actionParameters; // "Do It" only
+    } PSActionsPlugInMessage;
 
-// --- PSActionDescriptorProcs (action descriptor suite), members of version 1 ---------------------
-constexpr const char* kPSActionDescriptorSuite = "df135115-c769-11d0-8079-00c04fd7ec47";
+    // Dialog play options.
+    constexpr PIDialogPlayOptions plugInDialogDontDisplay = 0;
+    constexpr PIDialogPlayOptions plugInDialogDisplay = 1;
+    constexpr PIDialogPlayOptions plugInDialogSilent = 2;
 
-typedef struct PSActionDescriptorProcs
-{
-    OSErr (*Make)(PIActionDescriptor* descriptor);
-    OSErr (*Free)(PIActionDescriptor descriptor);
-    OSErr (*GetType)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorTypeID* type);
-    OSErr (*GetKey)(PIActionDescriptor descriptor, std::uint32_t index, DescriptorKeyID* key);
-    OSErr (*HasKey)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* hasKey);
-    OSErr (*GetCount)(PIActionDescriptor descriptor, std::uint32_t* count);
-    OSErr (*IsEqual)(PIActionDescriptor descriptor, PIActionDescriptor other, PSBoolean* isEqual);
-    OSErr (*Erase)(PIActionDescriptor descriptor, DescriptorKeyID key);
-    OSErr (*Clear)(PIActionDescriptor descriptor);
-    OSErr (*PutInteger)(PIActionDescriptor descriptor, DescriptorKeyID key, std::int32_t value);
-    OSErr (*PutFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, double value);
-    OSErr (*PutUnitFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorUnitID unit,
-                          double value);
-    OSErr (*PutString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue);
-    OSErr (*PutBoolean)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean value);
-    OSErr (*PutList)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionList value);
-    OSErr (*PutObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID type,
-                       PIActionDescriptor value);
-    OSErr (*PutGlobalObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID type,
-                             PIActionDescriptor value);
-    OSErr (*PutEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorEnumTypeID type,
-                           DescriptorEnumID value);
-    OSErr (*PutReference)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionReference value);
-    OSErr (*PutClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID value);
-    OSErr (*PutGlobalClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID value);
-    OSErr (*PutAlias)(PIActionDescriptor descriptor, DescriptorKeyID key, Handle value);
-    OSErr (*GetInteger)(PIActionDescriptor descriptor, DescriptorKeyID key, std::int32_t* value);
-    OSErr (*GetFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, double* value);
-    OSErr (*GetUnitFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorUnitID* unit,
-                          double* value);
-    OSErr (*GetStringLength)(PIActionDescriptor descriptor, DescriptorKeyID key, std::uint32_t* stringLength);
-    OSErr (*GetString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue,
-                       std::uint32_t maxLength);
-    OSErr (*GetBoolean)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* value);
-    OSErr (*GetList)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionList* value);
-    OSErr (*GetObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* type,
-                       PIActionDescriptor* value);
-    OSErr (*GetGlobalObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* type,
-                             PIActionDescriptor* value);
-    OSErr (*GetEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorEnumTypeID* type,
-                           DescriptorEnumID* value);
-    OSErr (*GetReference)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionReference* value);
-    OSErr (*GetClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* value);
-    OSErr (*GetGlobalClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* value);
-    OSErr (*GetAlias)(PIActionDescriptor descriptor, DescriptorKeyID key, Handle* value);
-} PSActionDescriptorProcs;
+    // --- SPBlocksSuite ("SP Blocks Suite", version 2) -----------------------------------------------
+    constexpr const char* kSPBlocksSuite = "SP Blocks Suite";
+    constexpr std::int32_t kSPBlocksSuiteVersion = 2;
 
-// --- PSActionReferenceProcs (action reference suite), members of version 1 up to PutClass -------
-constexpr const char* kPSActionReferenceSuite = "df135116-c769-11d0-8079-00c04fd7ec47";
+    typedef struct SPBlocksSuite
+    {
+        SPErr (*AllocateBlock)(std::size_t size, const char* debug, void** block);
+        SPErr (*FreeBlock)(void* block);
+        SPErr (*ReallocateBlock)(void* block, std::size_t newSize, const char* debug, void** newblock);
+    } SPBlocksSuite;
 
-typedef struct PSActionReferenceProcs
-{
-    OSErr (*Make)(PIActionReference* reference);
-    OSErr (*Free)(PIActionReference reference);
-    OSErr (*GetForm)(PIActionReference reference, DescriptorFormID* value);
-    OSErr (*GetDesiredClass)(PIActionReference reference, DescriptorClassID* value);
-    OSErr (*PutName)(PIActionReference reference, DescriptorClassID desiredClass, char* cstrValue);
-    OSErr (*PutIndex)(PIActionReference reference, DescriptorClassID desiredClass, std::uint32_t value);
-    OSErr (*PutIdentifier)(PIActionReference reference, DescriptorClassID desiredClass, std::uint32_t value);
-    OSErr (*PutOffset)(PIActionReference reference, DescriptorClassID desiredClass, std::int32_t value);
-    OSErr (*PutEnumerated)(PIActionReference reference, DescriptorClassID desiredClass,
-                           DescriptorEnumTypeID type, DescriptorEnumID value);
-    OSErr (*PutProperty)(PIActionReference reference, DescriptorClassID desiredClass, DescriptorKeyID value);
-    OSErr (*PutClass)(PIActionReference reference, DescriptorClassID desiredClass);
-} PSActionReferenceProcs;
+    // --- Notification procedure given to AddNotify ---------------------------------------------------
+    typedef void (*PIActionNotifyProc)(DescriptorEventID event, PIActionDescriptor descriptor,
+                                       PIDialogRecordOptions options, void* data);
 
-// --- PSActionListProcs (action list suite), members of version 1 up to GetCount -----------------
-constexpr const char* kPSActionListSuite = "df135117-c769-11d0-8079-00c04fd7ec47";
+    // --- PSActionControlProcs (action control suite), members of version 1 ---------------------------
+    constexpr const char* kPSActionControlSuite = "bc1e4d70-f953-11d0-8d9f-00c04fd5f7ee";
 
-typedef struct PSActionListProcs
-{
-    OSErr (*Make)(PIActionList* actionList);
-    OSErr (*Free)(PIActionList actionList);
-    OSErr (*GetType)(PIActionList list, std::uint32_t index, DescriptorTypeID* value);
-    OSErr (*GetCount)(PIActionList list, std::uint32_t* value);
-} PSActionListProcs;
+    typedef struct PSActionControlProcs
+    {
+        OSErr (*Play)(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
+                      PIDialogPlayOptions options);
+        OSErr (*Get)(PIActionDescriptor* result, PIActionReference reference);
+        OSErr (*Set)(PIActionDescriptor* result, PIActionReference reference, PIActionDescriptor descriptor);
+        OSErr (*AddNotify)(SPPluginRef ref, DescriptorEventID event, PIActionNotifyProc proc, void* data);
+        OSErr (*RemoveNotify)(SPPluginRef ref, DescriptorEventID event);
+        OSErr (*StringIDToTypeID)(char* stringID, DescriptorTypeID* typeID);
+        OSErr (*TypeIDToStringID)(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
+    } PSActionControlProcs;
 
-// --- PSHandleSuite1 / PSHandleSuite2 ("Photoshop Handle Suite for Plug-ins") -------------------
-// Version 2 inserted DisposeRegularHandle after Dispose, so the two layouts differ from the third
-// member on; the plug-in calls through whichever version it acquired.
-constexpr const char* kPSHandleSuite = "Photoshop Handle Suite for Plug-ins";
-constexpr std::int32_t kPSHandleSuiteVersion1 = 1;
-constexpr std::int32_t kPSHandleSuiteVersion2 = 2;
+    // --- PSActionDescriptorProcs (action descriptor suite), members of version 1 ---------------------
+    constexpr const char* kPSActionDescriptorSuite = "df135115-c769-11d0-8079-00c04fd7ec47";
 
-typedef struct PSHandleSuite1
-{
-    Handle (*New)(std::int32_t size);
-    void (*Dispose)(Handle h);
-    void (*SetLock)(Handle h, PSBoolean lock, Ptr* address, PSBoolean* oldLock);
-    std::int32_t (*GetSize)(Handle h);
-    OSErr (*SetSize)(Handle h, std::int32_t newSize);
-    void (*RecoverSpace)(std::int32_t size);
-} PSHandleSuite1;
+    typedef struct PSActionDescriptorProcs
+    {
+        OSErr (*Make)(PIActionDescriptor* descriptor);
+        OSErr (*Free)(PIActionDescriptor descriptor);
+        OSErr (*GetType)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorTypeID* type);
+        OSErr (*GetKey)(PIActionDescriptor descriptor, std::uint32_t index, DescriptorKeyID* key);
+        OSErr (*HasKey)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* hasKey);
+        OSErr (*GetCount)(PIActionDescriptor descriptor, std::uint32_t* count);
+        OSErr (*IsEqual)(PIActionDescriptor descriptor, PIActionDescriptor other, PSBoolean* isEqual);
+        OSErr (*Erase)(PIActionDescriptor descriptor, DescriptorKeyID key);
+        OSErr (*Clear)(PIActionDescriptor descriptor);
+        OSErr (*PutInteger)(PIActionDescriptor descriptor, DescriptorKeyID key, std::int32_t value);
+        OSErr (*PutFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, double value);
+        OSErr (*PutUnitFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorUnitID unit,
+                              double value);
+        OSErr (*PutString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue);
+        OSErr (*PutBoolean)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean value);
+        OSErr (*PutList)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionList value);
+        OSErr (*PutObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID type,
+                           PIActionDescriptor value);
+        OSErr (*PutGlobalObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID type,
+                                 PIActionDescriptor value);
+        OSErr (*PutEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorEnumTypeID type,
+                               DescriptorEnumID value);
+        OSErr (*PutReference)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionReference value);
+        OSErr (*PutClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID value);
+        OSErr (*PutGlobalClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID value);
+        OSErr (*PutAlias)(PIActionDescriptor descriptor, DescriptorKeyID key, Handle value);
+        OSErr (*GetInteger)(PIActionDescriptor descriptor, DescriptorKeyID key, std::int32_t* value);
+        OSErr (*GetFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, double* value);
+        OSErr (*GetUnitFloat)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorUnitID* unit,
+                              double* value);
+        OSErr (*GetStringLength)(PIActionDescriptor descriptor, DescriptorKeyID key,
+                                 std::uint32_t* stringLength);
+        OSErr (*GetString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue,
+                           std::uint32_t maxLength);
+        OSErr (*GetBoolean)(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* value);
+        OSErr (*GetList)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionList* value);
+        OSErr (*GetObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* type,
+                           PIActionDescriptor* value);
+        OSErr (*GetGlobalObject)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* type,
+                                 PIActionDescriptor* value);
+        OSErr (*GetEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorEnumTypeID* type,
+                               DescriptorEnumID* value);
+        OSErr (*GetReference)(PIActionDescriptor descriptor, DescriptorKeyID key, PIActionReference* value);
+        OSErr (*GetClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* value);
+        OSErr (*GetGlobalClass)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorClassID* value);
+        OSErr (*GetAlias)(PIActionDescriptor descriptor, DescriptorKeyID key, Handle* value);
+    } PSActionDescriptorProcs;
 
-typedef struct PSHandleSuite2
-{
-    Handle (*New)(std::int32_t size);
-    void (*Dispose)(Handle h);
-    void (*DisposeRegularHandle)(Handle h);
-    void (*SetLock)(Handle h, PSBoolean lock, Ptr* address, PSBoolean* oldLock);
-    std::int32_t (*GetSize)(Handle h);
-    OSErr (*SetSize)(Handle h, std::int32_t newSize);
-    void (*RecoverSpace)(std::int32_t size);
-} PSHandleSuite2;
+    // --- PSActionReferenceProcs (action reference suite), members of version 1 up to PutClass -------
+    constexpr const char* kPSActionReferenceSuite = "df135116-c769-11d0-8079-00c04fd7ec47";
+
+    typedef struct PSActionReferenceProcs
+    {
+        OSErr (*Make)(PIActionReference* reference);
+        OSErr (*Free)(PIActionReference reference);
+        OSErr (*GetForm)(PIActionReference reference, DescriptorFormID* value);
+        OSErr (*GetDesiredClass)(PIActionReference reference, DescriptorClassID* value);
+        OSErr (*PutName)(PIActionReference reference, DescriptorClassID desiredClass, char* cstrValue);
+        OSErr (*PutIndex)(PIActionReference reference, DescriptorClassID desiredClass, std::uint32_t value);
+        OSErr (*PutIdentifier)(PIActionReference reference, DescriptorClassID desiredClass,
+                               std::uint32_t value);
+        OSErr (*PutOffset)(PIActionReference reference, DescriptorClassID desiredClass, std::int32_t value);
+        OSErr (*PutEnumerated)(PIActionReference reference, DescriptorClassID desiredClass,
+                               DescriptorEnumTypeID type, DescriptorEnumID value);
+        OSErr (*PutProperty)(PIActionReference reference, DescriptorClassID desiredClass,
+                             DescriptorKeyID value);
+        OSErr (*PutClass)(PIActionReference reference, DescriptorClassID desiredClass);
+    } PSActionReferenceProcs;
+
+    // --- PSActionListProcs (action list suite), members of version 1 up to GetCount -----------------
+    constexpr const char* kPSActionListSuite = "df135117-c769-11d0-8079-00c04fd7ec47";
+
+    typedef struct PSActionListProcs
+    {
+        OSErr (*Make)(PIActionList* actionList);
+        OSErr (*Free)(PIActionList actionList);
+        OSErr (*GetType)(PIActionList list, std::uint32_t index, DescriptorTypeID* value);
+        OSErr (*GetCount)(PIActionList list, std::uint32_t* value);
+    } PSActionListProcs;
+
+    // --- PSHandleSuite1 / PSHandleSuite2 ("Photoshop Handle Suite for Plug-ins") -------------------
+    // Version 2 inserted DisposeRegularHandle after Dispose, so the two layouts differ from the third
+    // member on; the plug-in calls through whichever version it acquired.
+    constexpr const char* kPSHandleSuite = "Photoshop Handle Suite for Plug-ins";
+    constexpr std::int32_t kPSHandleSuiteVersion1 = 1;
+    constexpr std::int32_t kPSHandleSuiteVersion2 = 2;
+
+    typedef struct PSHandleSuite1
+    {
+        Handle (*New)(std::int32_t size);
+        void (*Dispose)(Handle h);
+        void (*SetLock)(Handle h, PSBoolean lock, Ptr* address, PSBoolean* oldLock);
+        std::int32_t (*GetSize)(Handle h);
+        OSErr (*SetSize)(Handle h, std::int32_t newSize);
+        void (*RecoverSpace)(std::int32_t size);
+    } PSHandleSuite1;
+
+    typedef struct PSHandleSuite2
+    {
+        Handle (*New)(std::int32_t size);
+        void (*Dispose)(Handle h);
+        void (*DisposeRegularHandle)(Handle h);
+        void (*SetLock)(Handle h, PSBoolean lock, Ptr* address, PSBoolean* oldLock);
+        std::int32_t (*GetSize)(Handle h);
+        OSErr (*SetSize)(Handle h, std::int32_t newSize);
+        void (*RecoverSpace)(std::int32_t size);
+    } PSHandleSuite2;
 
 } // extern "C"
 
