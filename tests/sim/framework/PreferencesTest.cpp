@@ -185,6 +185,28 @@ TEST_F(PreferencesTest, ADamagedFileIsSetAsideWithItsBytesAndNeverWrittenOver)
     EXPECT_NE(notes[2].find("set aside as"), std::string::npos) << notes[2];
 }
 
+TEST_F(PreferencesTest, WithoutAFolderOfTheirOwnPreferencesLiveInTheUsersApplicationData)
+{
+    ScopedEnvironment noFolder("LUMORAND_FRAMEWORK_PREFS_DIR", std::nullopt);
+#ifdef _WIN32
+    // The roaming application-data folder, as the system reports it to the environment.
+    const std::optional<std::string> base = ScopedEnvironment::Get("APPDATA");
+    ASSERT_TRUE(base.has_value());
+    const std::filesystem::path folder = PathFromUTF8(*base) / "Lumorand" / "Plugin Preferences";
+#else
+    ScopedEnvironment config("XDG_CONFIG_HOME", UTF8FromPath(mScratch.Path()));
+    const std::filesystem::path folder = mScratch.Path() / "Lumorand" / "Plugin Preferences";
+#endif
+    const std::string host = "FrameworkTestHost" +
+                             std::to_string(testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name();
+    auto framework = MakeFramework(host.c_str());
+    Framework::SetPreferenceForKey(CFSTR("EnablePlugin"), true);
+    const std::filesystem::path file = folder / PathFromUTF8(host + ".plist");
+    EXPECT_TRUE(std::filesystem::exists(file)) << UTF8FromPath(file);
+    std::filesystem::remove(file);
+}
+
 TEST_F(PreferencesTest, AnUnwritableFolderIsNotedAndTheValuesLiveOn)
 {
     const std::string notAFolder = mScratch.WriteFile("occupied", "a file where the folder should be");
