@@ -344,7 +344,8 @@ TUTF8String GFrameworkSession::DetailWord(CFStringRef key) const
     return GUITranscript::Word(XCFDictionaryGetString(mDetails, key));
 }
 
-TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPart)
+TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPart,
+                                            std::vector<TUTF8String>& notes)
 {
     TSInt32 buttons = 1;
     if (type == 2)
@@ -353,8 +354,7 @@ TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPa
     }
     else if (type != 0)
     {
-        GUITranscript::Note("messagebox type " + std::to_string(type) +
-                            " is not known; shown with one button");
+        notes.push_back("# messagebox type " + std::to_string(type) + " is not known; shown with one button");
     }
     buttonsPart = " buttons=" + std::to_string(buttons);
     const std::optional<GScriptAnswer> answer = Process().mScript.NextAnswer(EDialogKind::kMessageBox);
@@ -364,8 +364,8 @@ TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPa
     }
     if (answer->mNumber > buttons)
     {
-        GUITranscript::Note("messagebox has no button " + std::to_string(answer->mNumber) +
-                            LineNote(*answer) + "; pressing button 1");
+        notes.push_back("# messagebox has no button " + std::to_string(answer->mNumber) + LineNote(*answer) +
+                        "; pressing button 1");
         return 1;
     }
     return answer->mNumber;
@@ -374,20 +374,22 @@ TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPa
 TSInt32 GFrameworkSession::ShowMessageBox(TSInt32 titleNumber, TSInt32 textNumber, TSInt32 type)
 {
     TUTF8String buttonsPart;
-    const TSInt32 pressed = AnswerMessageBox(type, buttonsPart);
-    GUITranscript::Write("messagebox title=" + NumberedText(titleNumber) +
-                         " text=" + NumberedText(textNumber) + buttonsPart + ParentPart() + " -> " +
-                         std::to_string(pressed));
+    std::vector<TUTF8String> lines(1);
+    const TSInt32 pressed = AnswerMessageBox(type, buttonsPart, lines);
+    lines[0] = "messagebox title=" + NumberedText(titleNumber) + " text=" + NumberedText(textNumber) +
+               buttonsPart + ParentPart() + " -> " + std::to_string(pressed);
+    GUITranscript::Write(lines);
     return pressed;
 }
 
 TSInt32 GFrameworkSession::ShowMessageBox(CFStringRef title, CFStringRef text, TSInt32 type)
 {
     TUTF8String buttonsPart;
-    const TSInt32 pressed = AnswerMessageBox(type, buttonsPart);
-    GUITranscript::Write("messagebox title=" + GUITranscript::Quote(title) +
-                         " text=" + GUITranscript::Quote(text) + buttonsPart + ParentPart() + " -> " +
-                         std::to_string(pressed));
+    std::vector<TUTF8String> lines(1);
+    const TSInt32 pressed = AnswerMessageBox(type, buttonsPart, lines);
+    lines[0] = "messagebox title=" + GUITranscript::Quote(title) + " text=" + GUITranscript::Quote(text) +
+               buttonsPart + ParentPart() + " -> " + std::to_string(pressed);
+    GUITranscript::Write(lines);
     return pressed;
 }
 
@@ -548,6 +550,7 @@ TSInt32 GFrameworkSession::ShowCommandBox(CFDictionaryRef input, TSInt32* select
                        " online=" + BooleanOrNone(dictionary, CFSTR("IsOnline")) + ParentPart();
 
     TSInt32 command = -1;
+    TUTF8String note;
     const std::optional<GScriptAnswer> answer = Process().mScript.NextAnswer(EDialogKind::kCommandBox);
     if (answer && !answer->mCancel)
     {
@@ -560,9 +563,8 @@ TSInt32 GFrameworkSession::ShowCommandBox(CFDictionaryRef input, TSInt32* select
         // preferences can always be chosen.
         if (!buttonsEnabled && answer->mNumber >= 4)
         {
-            GUITranscript::Note("commandbox command " + std::to_string(answer->mNumber) +
-                                " cannot be chosen: its button is disabled" + LineNote(*answer) +
-                                "; cancelled");
+            note = "# commandbox command " + std::to_string(answer->mNumber) +
+                   " cannot be chosen: its button is disabled" + LineNote(*answer) + "; cancelled";
         }
         else
         {
@@ -575,7 +577,8 @@ TSInt32 GFrameworkSession::ShowCommandBox(CFDictionaryRef input, TSInt32* select
     }
     line += " -> " + std::to_string(command) + " workgroup=" +
             (selectedWorkgroup != nullptr ? std::to_string(*selectedWorkgroup) : TUTF8String("none"));
-    GUITranscript::Write(line);
+    GUITranscript::Write(note.empty() ? std::vector<TUTF8String>{line}
+                                      : std::vector<TUTF8String>{line, note});
     return command;
 }
 

@@ -12,6 +12,8 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
+#include <vector>
+
 class GPreferenceStore;
 
 class GFrameworkSession
@@ -60,8 +62,9 @@ public:
 private:
     // " parent=<window class>" when a parent window was given, otherwise nothing.
     TUTF8String ParentPart() const;
-    // The button pressed: the script's answer when the box has that button, otherwise 1.
-    TSInt32 AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPart);
+    // The button pressed: the script's answer when the box has that button, otherwise 1 (with a
+    // note added to notes).
+    TSInt32 AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPart, std::vector<TUTF8String>& notes);
     TUTF8String DetailWord(CFStringRef key) const;
 
     CFMutableDictionaryRef mDetails = nullptr;

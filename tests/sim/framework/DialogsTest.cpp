@@ -81,9 +81,9 @@ TEST_F(DialogsTest, MessageBoxesPressTheScriptedButtonOrTheFirst)
     const std::vector<std::string> expected = {
         "messagebox title=609 \"" + Localized(*framework, 609) + "\" text=610 \"" +
             Localized(*framework, 610) + "\" buttons=2 -> 2",
-        "# messagebox has no button 2 (ui script line 4); pressing button 1",
         "messagebox title=600 \"" + Localized(*framework, 600) + "\" text=601 \"" +
             Localized(*framework, 601) + "\" buttons=1 -> 1",
+        "# messagebox has no button 2 (ui script line 4); pressing button 1",
         "messagebox title=\"Vault \\\"A\\\"\" text=\"C:\\\\Vault\\nin use\" buttons=2 -> 1",
         "messagebox title=null text=\"no title\" buttons=1 -> 1",
         "messagebox title=9999 null text=601 \"" + Localized(*framework, 601) + "\" buttons=1 -> 1",
@@ -204,10 +204,9 @@ TEST_F(DialogsTest, CommandBoxReturnsTheScriptedCommandAndWorkgroup)
         shown + " -> 6 workgroup=7",
         shown + " -> 2 workgroup=7",
         shown + " -> -1 workgroup=7",
-        "# commandbox command 5 cannot be chosen: its button is disabled (ui script line 4); cancelled",
         "commandbox workgroups=[12 \"Design\", -2 \"All Workgroups\"] current=12 buttons=false online=true "
-        "-> -1 "
-        "workgroup=7",
+        "-> -1 workgroup=7",
+        "# commandbox command 5 cannot be chosen: its button is disabled (ui script line 4); cancelled",
         "commandbox workgroups=none current=none buttons=none online=none -> -1 workgroup=none",
     };
     EXPECT_EQ(Transcript(), expected);
