@@ -66,70 +66,101 @@ void Misuse(const char* suite, const char* function, const void* object)
     }
 }
 
-// The live objects behind the plug-in's pointers (under the lock); null after reporting a misuse.
-ActionDescriptorData* Live(PIActionDescriptor descriptor, const char* function)
+// What each kind of pointer handed to plug-ins stands for, and where the live ones are kept.
+template <typename Pointer>
+struct Kind;
+
+template <>
+struct Kind<PIActionDescriptor>
 {
-    auto* data = reinterpret_cast<ActionDescriptorData*>(descriptor);
-    if (data != nullptr && TheRegistry().mDescriptors.count(data) != 0)
+    using Data = ActionDescriptorData;
+    static constexpr const char* kSuite = "descriptor";
+    static std::unordered_set<Data*>& LiveSet() { return TheRegistry().mDescriptors; }
+};
+
+template <>
+struct Kind<PIActionReference>
+{
+    using Data = ActionReferenceData;
+    static constexpr const char* kSuite = "reference";
+    static std::unordered_set<Data*>& LiveSet() { return TheRegistry().mReferences; }
+};
+
+template <>
+struct Kind<PIActionList>
+{
+    using Data = ActionListData;
+    static constexpr const char* kSuite = "list";
+    static std::unordered_set<Data*>& LiveSet() { return TheRegistry().mLists; }
+};
+
+template <>
+struct Kind<Handle>
+{
+    using Data = HandleRecord;
+    static constexpr const char* kSuite = "handle";
+    static std::unordered_set<Data*>& LiveSet() { return TheRegistry().mHandles; }
+};
+
+// The live object behind a plug-in's pointer (under the lock), or null.
+template <typename Pointer>
+typename Kind<Pointer>::Data* Find(Pointer pointer)
+{
+    auto* data = reinterpret_cast<typename Kind<Pointer>::Data*>(pointer);
+    return data != nullptr && Kind<Pointer>::LiveSet().count(data) != 0 ? data : nullptr;
+}
+
+// The same for a suite function: a pointer that is not live is reported as a misuse.
+template <typename Pointer>
+typename Kind<Pointer>::Data* Live(Pointer pointer, const char* function)
+{
+    auto* data = Find(pointer);
+    if (data == nullptr)
     {
-        return data;
+        Misuse(Kind<Pointer>::kSuite, function, pointer);
     }
-    Misuse("descriptor", function, descriptor);
-    return nullptr;
+    return data;
 }
 
-ActionReferenceData* Live(PIActionReference reference, const char* function)
+template <typename Pointer>
+Pointer Register(const typename Kind<Pointer>::Data& data)
 {
-    auto* data = reinterpret_cast<ActionReferenceData*>(reference);
-    if (data != nullptr && TheRegistry().mReferences.count(data) != 0)
-    {
-        return data;
-    }
-    Misuse("reference", function, reference);
-    return nullptr;
+    auto owned = std::make_unique<typename Kind<Pointer>::Data>(data);
+    Kind<Pointer>::LiveSet().insert(owned.get());
+    return reinterpret_cast<Pointer>(owned.release());
 }
 
-ActionListData* Live(PIActionList list, const char* function)
+// Make and Free of the descriptor, reference and list suites.
+template <typename Pointer>
+OSErr MakeObject(Pointer* pointer)
 {
-    auto* data = reinterpret_cast<ActionListData*>(list);
-    if (data != nullptr && TheRegistry().mLists.count(data) != 0)
-    {
-        return data;
-    }
-    Misuse("list", function, list);
-    return nullptr;
+    return Guarded(
+        [&]
+        {
+            if (pointer == nullptr)
+            {
+                return kActionParamError;
+            }
+            *pointer = Register<Pointer>({});
+            return kActionNoError;
+        });
 }
 
-HandleRecord* Live(Handle handle, const char* function)
+template <typename Pointer>
+OSErr FreeObject(Pointer pointer)
 {
-    auto* record = reinterpret_cast<HandleRecord*>(handle);
-    if (record != nullptr && TheRegistry().mHandles.count(record) != 0)
-    {
-        return record;
-    }
-    Misuse("handle", function, handle);
-    return nullptr;
-}
-
-PIActionDescriptor Register(const ActionDescriptorData& data)
-{
-    auto owned = std::make_unique<ActionDescriptorData>(data);
-    TheRegistry().mDescriptors.insert(owned.get());
-    return reinterpret_cast<PIActionDescriptor>(owned.release());
-}
-
-PIActionReference Register(const ActionReferenceData& data)
-{
-    auto owned = std::make_unique<ActionReferenceData>(data);
-    TheRegistry().mReferences.insert(owned.get());
-    return reinterpret_cast<PIActionReference>(owned.release());
-}
-
-PIActionList Register(const ActionListData& data)
-{
-    auto owned = std::make_unique<ActionListData>(data);
-    TheRegistry().mLists.insert(owned.get());
-    return reinterpret_cast<PIActionList>(owned.release());
+    return Guarded(
+        [&]
+        {
+            auto* data = Live(pointer, "Free");
+            if (data == nullptr)
+            {
+                return kActionParamError;
+            }
+            Kind<Pointer>::LiveSet().erase(data);
+            delete data;
+            return kActionNoError;
+        });
 }
 
 Handle RegisterHandle(const void* bytes, std::size_t size)
@@ -161,36 +192,6 @@ void Dispose(HandleRecord* record)
 }
 
 // --- Descriptor suite ------------------------------------------------------------------------------
-
-OSErr DescriptorMake(PIActionDescriptor* descriptor)
-{
-    return Guarded(
-        [&]
-        {
-            if (descriptor == nullptr)
-            {
-                return kActionParamError;
-            }
-            *descriptor = Register(ActionDescriptorData{});
-            return kActionNoError;
-        });
-}
-
-OSErr DescriptorFree(PIActionDescriptor descriptor)
-{
-    return Guarded(
-        [&]
-        {
-            ActionDescriptorData* data = Live(descriptor, "Free");
-            if (data == nullptr)
-            {
-                return kActionParamError;
-            }
-            TheRegistry().mDescriptors.erase(data);
-            delete data;
-            return kActionNoError;
-        });
-}
 
 // A key's value, for the Get and query members.
 template <typename Body>
@@ -564,7 +565,7 @@ OSErr DescriptorGetList(PIActionDescriptor descriptor, DescriptorKeyID key, PIAc
     return GetTyped(descriptor, key, kTypeList, value, "GetList",
                     [&](const ActionValue& stored)
                     {
-                        *value = Register(stored.mList ? *stored.mList : ActionListData{});
+                        *value = Register<PIActionList>(stored.mList ? *stored.mList : ActionListData{});
                         return kActionNoError;
                     });
 }
@@ -579,7 +580,8 @@ OSErr GetObjectOfType(DescriptorTypeID type, PIActionDescriptor descriptor, Desc
                         {
                             *objectClass = stored.mCode;
                         }
-                        *value = Register(stored.mObject ? *stored.mObject : ActionDescriptorData{});
+                        *value = Register<PIActionDescriptor>(stored.mObject ? *stored.mObject
+                                                                             : ActionDescriptorData{});
                         return kActionNoError;
                     });
 }
@@ -616,7 +618,8 @@ OSErr DescriptorGetReference(PIActionDescriptor descriptor, DescriptorKeyID key,
     return GetTyped(descriptor, key, kTypeReference, value, "GetReference",
                     [&](const ActionValue& stored)
                     {
-                        *value = Register(stored.mReference ? *stored.mReference : ActionReferenceData{});
+                        *value = Register<PIActionReference>(stored.mReference ? *stored.mReference
+                                                                               : ActionReferenceData{});
                         return kActionNoError;
                     });
 }
@@ -653,36 +656,6 @@ OSErr DescriptorGetAlias(PIActionDescriptor descriptor, DescriptorKeyID key, Han
 }
 
 // --- Reference suite -------------------------------------------------------------------------------
-
-OSErr ReferenceMake(PIActionReference* reference)
-{
-    return Guarded(
-        [&]
-        {
-            if (reference == nullptr)
-            {
-                return kActionParamError;
-            }
-            *reference = Register(ActionReferenceData{});
-            return kActionNoError;
-        });
-}
-
-OSErr ReferenceFree(PIActionReference reference)
-{
-    return Guarded(
-        [&]
-        {
-            ActionReferenceData* data = Live(reference, "Free");
-            if (data == nullptr)
-            {
-                return kActionParamError;
-            }
-            TheRegistry().mReferences.erase(data);
-            delete data;
-            return kActionNoError;
-        });
-}
 
 // The first item (the object the reference names).
 template <typename Body>
@@ -788,36 +761,6 @@ OSErr ReferencePutClass(PIActionReference reference, DescriptorClassID desiredCl
 }
 
 // --- List suite ------------------------------------------------------------------------------------
-
-OSErr ListMake(PIActionList* list)
-{
-    return Guarded(
-        [&]
-        {
-            if (list == nullptr)
-            {
-                return kActionParamError;
-            }
-            *list = Register(ActionListData{});
-            return kActionNoError;
-        });
-}
-
-OSErr ListFree(PIActionList list)
-{
-    return Guarded(
-        [&]
-        {
-            ActionListData* data = Live(list, "Free");
-            if (data == nullptr)
-            {
-                return kActionParamError;
-            }
-            TheRegistry().mLists.erase(data);
-            delete data;
-            return kActionNoError;
-        });
-}
 
 // Lists count from 0.
 OSErr ListGetType(PIActionList list, std::uint32_t index, DescriptorTypeID* value)
@@ -955,8 +898,8 @@ void HandleRecoverSpace(std::int32_t)
 }
 
 const ExtendedSuite<PSActionDescriptorProcs, SuiteId::kActionDescriptor> sDescriptorSuite({
-    DescriptorMake,
-    DescriptorFree,
+    MakeObject<PIActionDescriptor>,
+    FreeObject<PIActionDescriptor>,
     DescriptorGetType,
     DescriptorGetKey,
     DescriptorHasKey,
@@ -994,8 +937,8 @@ const ExtendedSuite<PSActionDescriptorProcs, SuiteId::kActionDescriptor> sDescri
 });
 
 const ExtendedSuite<PSActionReferenceProcs, SuiteId::kActionReference> sReferenceSuite({
-    ReferenceMake,
-    ReferenceFree,
+    MakeObject<PIActionReference>,
+    FreeObject<PIActionReference>,
     ReferenceGetForm,
     ReferenceGetDesiredClass,
     ReferencePutName,
@@ -1008,8 +951,8 @@ const ExtendedSuite<PSActionReferenceProcs, SuiteId::kActionReference> sReferenc
 });
 
 const ExtendedSuite<PSActionListProcs, SuiteId::kActionList> sListSuite({
-    ListMake,
-    ListFree,
+    MakeObject<PIActionList>,
+    FreeObject<PIActionList>,
     ListGetType,
     ListGetCount,
 });
@@ -1040,22 +983,54 @@ void SetActionMisuseReporter(ActionMisuseReporter reporter)
     TheRegistry().mReporter = std::move(reporter);
 }
 
-PIActionDescriptor ActionObjects::NewDescriptor(const ActionDescriptorData& data)
+namespace
+{
+template <typename Pointer>
+Pointer NewLive(const typename Kind<Pointer>::Data& data)
 {
     Lock lock(TheRegistry().mMutex);
-    return Register(data);
+    return Register<Pointer>(data);
+}
+
+template <typename Pointer>
+bool CopyLive(Pointer pointer, typename Kind<Pointer>::Data& copy)
+{
+    Lock lock(TheRegistry().mMutex);
+    const auto* data = Find(pointer);
+    if (data != nullptr)
+    {
+        copy = *data;
+    }
+    return data != nullptr;
+}
+
+template <typename Pointer>
+bool FreeLive(Pointer pointer)
+{
+    Lock lock(TheRegistry().mMutex);
+    auto* data = Find(pointer);
+    if (data != nullptr)
+    {
+        Kind<Pointer>::LiveSet().erase(data);
+        delete data;
+    }
+    return data != nullptr;
+}
+} // namespace
+
+PIActionDescriptor ActionObjects::NewDescriptor(const ActionDescriptorData& data)
+{
+    return NewLive<PIActionDescriptor>(data);
 }
 
 PIActionReference ActionObjects::NewReference(const ActionReferenceData& data)
 {
-    Lock lock(TheRegistry().mMutex);
-    return Register(data);
+    return NewLive<PIActionReference>(data);
 }
 
 PIActionList ActionObjects::NewList(const ActionListData& data)
 {
-    Lock lock(TheRegistry().mMutex);
-    return Register(data);
+    return NewLive<PIActionList>(data);
 }
 
 Handle ActionObjects::NewHandle(const void* bytes, std::size_t size)
@@ -1064,105 +1039,73 @@ Handle ActionObjects::NewHandle(const void* bytes, std::size_t size)
     return RegisterHandle(bytes, size);
 }
 
-namespace
-{
-template <typename Data, typename Pointer>
-bool CopyLive(const std::unordered_set<Data*>& live, Pointer pointer, Data& copy)
-{
-    Lock lock(TheRegistry().mMutex);
-    auto* data = reinterpret_cast<Data*>(pointer);
-    if (data == nullptr || live.count(data) == 0)
-    {
-        return false;
-    }
-    copy = *data;
-    return true;
-}
-
-template <typename Data, typename Pointer>
-bool FreeLive(std::unordered_set<Data*>& live, Pointer pointer)
-{
-    Lock lock(TheRegistry().mMutex);
-    auto* data = reinterpret_cast<Data*>(pointer);
-    if (data == nullptr || live.erase(data) == 0)
-    {
-        return false;
-    }
-    delete data;
-    return true;
-}
-} // namespace
-
 bool ActionObjects::CopyDescriptor(PIActionDescriptor descriptor, ActionDescriptorData& data)
 {
-    return CopyLive(TheRegistry().mDescriptors, descriptor, data);
+    return CopyLive(descriptor, data);
 }
 
 bool ActionObjects::CopyReference(PIActionReference reference, ActionReferenceData& data)
 {
-    return CopyLive(TheRegistry().mReferences, reference, data);
+    return CopyLive(reference, data);
 }
 
 bool ActionObjects::CopyList(PIActionList list, ActionListData& data)
 {
-    return CopyLive(TheRegistry().mLists, list, data);
+    return CopyLive(list, data);
 }
 
 bool ActionObjects::CopyHandle(Handle handle, std::vector<std::uint8_t>& bytes)
 {
     Lock lock(TheRegistry().mMutex);
-    auto* record = reinterpret_cast<HandleRecord*>(handle);
-    if (record == nullptr || TheRegistry().mHandles.count(record) == 0)
+    const HandleRecord* record = Find(handle);
+    if (record != nullptr)
     {
-        return false;
+        bytes.assign(record->mData, record->mData + record->mSize);
     }
-    bytes.assign(record->mData, record->mData + record->mSize);
-    return true;
+    return record != nullptr;
 }
 
 bool ActionObjects::SetDescriptor(PIActionDescriptor descriptor, const ActionDescriptorData& data)
 {
     Lock lock(TheRegistry().mMutex);
-    auto* live = reinterpret_cast<ActionDescriptorData*>(descriptor);
-    if (live == nullptr || TheRegistry().mDescriptors.count(live) == 0)
+    ActionDescriptorData* live = Find(descriptor);
+    if (live != nullptr)
     {
-        return false;
+        *live = data;
     }
-    *live = data;
-    return true;
+    return live != nullptr;
 }
 
 bool ActionObjects::IsLive(PIActionDescriptor descriptor)
 {
     Lock lock(TheRegistry().mMutex);
-    return TheRegistry().mDescriptors.count(reinterpret_cast<ActionDescriptorData*>(descriptor)) != 0;
+    return Find(descriptor) != nullptr;
 }
 
 bool ActionObjects::FreeDescriptor(PIActionDescriptor descriptor)
 {
-    return FreeLive(TheRegistry().mDescriptors, descriptor);
+    return FreeLive(descriptor);
 }
 
 bool ActionObjects::FreeReference(PIActionReference reference)
 {
-    return FreeLive(TheRegistry().mReferences, reference);
+    return FreeLive(reference);
 }
 
 bool ActionObjects::FreeList(PIActionList list)
 {
-    return FreeLive(TheRegistry().mLists, list);
+    return FreeLive(list);
 }
 
 bool ActionObjects::DisposeHandle(Handle handle)
 {
     Lock lock(TheRegistry().mMutex);
-    auto* record = reinterpret_cast<HandleRecord*>(handle);
-    if (record == nullptr || TheRegistry().mHandles.count(record) == 0)
+    HandleRecord* record = Find(handle);
+    if (record != nullptr)
     {
-        return false;
+        Dispose(record);
     }
-    Dispose(record);
-    return true;
+    return record != nullptr;
 }
 
 ActionObjects::LiveCounts ActionObjects::CountLive()

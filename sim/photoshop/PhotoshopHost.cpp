@@ -523,8 +523,8 @@ OSErr PhotoshopHost::Play(PIActionDescriptor* result, DescriptorEventID event, P
     const OSErr error = handler == mPlayHandlers.end()
                             ? kActionEventNotHandled
                             : handler->second(descriptor != nullptr ? &input : nullptr, options, output);
-    mTranscript.Line(play + (descriptor != nullptr ? " " + DescribeDescriptor(input) : "") + " -> " +
-                     FormatResult(error));
+    mTranscript.Line(play + " -> " + FormatResult(error) +
+                     (descriptor != nullptr ? " with " + DescribeDescriptor(input) : ""));
     return Answer(result, error, output);
 }
 
@@ -645,11 +645,10 @@ OSErr PhotoshopHost::TypeIDToStringID(DescriptorTypeID typeID, char* stringID, s
     {
         error = kActionParamError;
     }
-    std::memcpy(stringID, text.c_str(), error == kActionNoError ? text.size() + 1 : 1);
-    if (error != kActionNoError)
-    {
-        stringID[0] = '\0';
-    }
+    // An ID without a string, or a buffer too small for it, leaves the empty string.
+    const std::size_t copied = error == kActionNoError ? text.size() : 0;
+    std::memcpy(stringID, text.data(), copied);
+    stringID[copied] = '\0';
     mTranscript.Line("TypeIDToStringID " + FormatCode(typeID) + " -> " +
                      (error == kActionNoError ? Quoted(text.c_str()) : FormatResult(error)));
     return error;

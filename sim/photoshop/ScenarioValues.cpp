@@ -126,9 +126,10 @@ bool CheckDescriptor(const ActionDescriptorData& actual, const JsonNode& expecte
                 return false;
             }
             checkValue = member.find("value", exact);
-            if (checkValue && (!ValueFromJson(exact, wanted)))
+            const DescriptorTypeID declared = wanted.mType;
+            if (checkValue && (!ValueFromJson(exact, wanted) || wanted.mType != declared))
             {
-                error = "descriptor key \"" + member.name() + "\": unreadable \"value\"";
+                error = "descriptor key \"" + member.name() + "\": \"value\" is not of the type named";
                 return false;
             }
         }
