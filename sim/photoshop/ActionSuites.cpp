@@ -1065,23 +1065,6 @@ bool ActionObjects::CopyHandle(Handle handle, std::vector<std::uint8_t>& bytes)
     return record != nullptr;
 }
 
-bool ActionObjects::SetDescriptor(PIActionDescriptor descriptor, const ActionDescriptorData& data)
-{
-    Lock lock(TheRegistry().mMutex);
-    ActionDescriptorData* live = Find(descriptor);
-    if (live != nullptr)
-    {
-        *live = data;
-    }
-    return live != nullptr;
-}
-
-bool ActionObjects::IsLive(PIActionDescriptor descriptor)
-{
-    Lock lock(TheRegistry().mMutex);
-    return Find(descriptor) != nullptr;
-}
-
 bool ActionObjects::FreeDescriptor(PIActionDescriptor descriptor)
 {
     return FreeLive(descriptor);

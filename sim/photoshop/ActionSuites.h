@@ -34,9 +34,6 @@ public:
     static bool CopyReference(PIActionReference reference, ActionReferenceData& data);
     static bool CopyList(PIActionList list, ActionListData& data);
     static bool CopyHandle(Handle handle, std::vector<std::uint8_t>& bytes);
-    // Replaces the contents of a live descriptor.
-    static bool SetDescriptor(PIActionDescriptor descriptor, const ActionDescriptorData& data);
-    static bool IsLive(PIActionDescriptor descriptor);
 
     // Free live objects; false (and nothing done) for an unknown one.
     static bool FreeDescriptor(PIActionDescriptor descriptor);
