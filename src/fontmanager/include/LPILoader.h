@@ -27,6 +27,8 @@ public:
     // process), loads it and resolves the table; later calls return the same instance at once.
     // Windows only.
     static LPILoader* GetSharedInstance();
+    // True once the shared instance exists (without creating it).
+    static bool HasSharedInstance() { return sSharedInstance != nullptr; }
 
     // An empty loader: no module path or version, missing count 86, every entry null. Runs the
     // table's consistency check.
