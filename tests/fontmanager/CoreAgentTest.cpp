@@ -140,7 +140,7 @@ public:
         sScript = sScratch->Child("ui-script.txt");
         SetEnvironment("LUMORAND_UI_TRANSCRIPT", sTranscript);
         SetEnvironment("LUMORAND_UI_SCRIPT", sScript);
-        const std::string text = ScopedLaunchInfoFile::Text(sCorePath, "--lifetime-ms 300000");
+        const std::string text = ScopedLaunchInfoFile::Text(sCorePath, "--lifetime-ms 60000");
         sMachineLaunchInfo = std::make_unique<ScopedLaunchInfoFile>(ELaunchInfoLocation::kPerMachine, &text);
         sUserLaunchInfo = std::make_unique<ScopedLaunchInfoFile>(ELaunchInfoLocation::kPerUser, nullptr);
 
