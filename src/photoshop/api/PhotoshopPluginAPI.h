@@ -258,6 +258,22 @@ extern "C"
         void (*RecoverSpace)(std::int32_t size);
     } PSHandleSuite2;
 
+    // --- PSJavaScriptScriptingSuite ("JavaScript Scripting Suite", version 3), members up to Execute --
+    // Runs ExtendScript in Photoshop: an engine is created, a UTF-16 script executed on it (flags 1:
+    // run it now, without the debugger), and the engine deleted.
+    constexpr const char* kPSJavaScriptScriptingSuite = "JavaScript Scripting Suite";
+    constexpr std::int32_t kPSJavaScriptScriptingSuiteVersion = 3;
+
+    typedef struct JSEngineOpaque* JSEngineRef;
+    typedef std::uint16_t ASUnicode;
+
+    typedef struct PSJavaScriptScriptingSuite
+    {
+        SPErr (*CreateEngine)(JSEngineRef* engine);
+        SPErr (*DeleteEngine)(JSEngineRef engine);
+        SPErr (*Execute)(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result);
+    } PSJavaScriptScriptingSuite;
+
 } // extern "C"
 
 // --- Layout checks (x64) ---------------------------------------------------------------------------
@@ -285,3 +301,4 @@ static_assert(offsetof(PSActionReferenceProcs, PutEnumerated) == 8 * sizeof(void
 static_assert(offsetof(PSActionReferenceProcs, PutProperty) == 9 * sizeof(void*));
 static_assert(offsetof(PSHandleSuite1, SetLock) == 2 * sizeof(void*));
 static_assert(offsetof(PSHandleSuite2, SetLock) == 3 * sizeof(void*));
+static_assert(sizeof(PSJavaScriptScriptingSuite) == 3 * sizeof(void*));

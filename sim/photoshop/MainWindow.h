@@ -1,0 +1,11 @@
+#pragma once
+// Photoshop's main window and user-interface thread: a top-level window of class "Photoshop"
+// titled "Adobe Photoshop 2020", a WM_TIMER on it every timerMs milliseconds, and the standard
+// GetMessage/TranslateMessage/DispatchMessage loop. Each timer tick advances the scenario, so
+// every plug-in call happens on this thread from inside the loop, and plug-in message hooks see
+// the timer messages between steps and while a step waits.
+
+#include "ScenarioPlayer.h"
+
+// Runs the loop until the scenario ends; returns the scenario's exit code.
+int RunMainWindow(ScenarioPlayer& player, unsigned timerMs);

@@ -1,0 +1,207 @@
+// photoshop-sim.exe itself, under Wine, with the test plug-ins built beside it: exit codes and
+// transcript lines of whole scenarios.
+
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace
+{
+std::filesystem::path ProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+std::wstring Quote(const std::wstring& argument)
+{
+    return L"\"" + argument + L"\"";
+}
+
+class PhotoshopSimProgramTest : public ::testing::Test
+{
+protected:
+    PhotoshopSimProgramTest() { SetEnvironmentVariableW(L"PSIM_TEST_FOLDER", mScratch.Path().c_str()); }
+
+    void AddPlugin(const std::string& name)
+    {
+        std::filesystem::copy_file(ProgramFolder() / "test-plugins" / PathFromUTF8(name),
+                                   PathFromUTF8(mPlugins) / PathFromUTF8(name));
+    }
+
+    // Runs the program on the scenario; the transcript is in mTranscript afterwards.
+    int Run(const std::string& scenario, const std::wstring& extra = L"")
+    {
+        const std::string scenarioPath = mScratch.WriteFile("scenario.json", scenario);
+        const std::filesystem::path transcript = mScratch.Path() / "transcript.txt";
+        std::wstring commandLine = Quote((ProgramFolder() / "photoshop-sim.exe").wstring()) + L" --plugins " +
+                                   Quote(PathFromUTF8(mPlugins).wstring()) + L" --scenario " +
+                                   Quote(PathFromUTF8(scenarioPath).wstring()) + L" --transcript " +
+                                   Quote(transcript.wstring()) + L" " + extra;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+        {
+            ADD_FAILURE() << "CreateProcessW error " << GetLastError();
+            return -1;
+        }
+        CloseHandle(process.hThread);
+        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0)
+        {
+            TerminateProcess(process.hProcess, 99);
+            ADD_FAILURE() << "photoshop-sim did not end";
+        }
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hProcess);
+        mTranscript = std::filesystem::exists(transcript) ? ReadWholeFile(UTF8FromPath(transcript)) : "";
+        return static_cast<int>(exitCode);
+    }
+
+    bool Has(const std::string& line) const { return mTranscript.find(line) != std::string::npos; }
+    std::size_t Count(const std::string& text) const
+    {
+        std::size_t count = 0;
+        for (std::size_t at = mTranscript.find(text); at != std::string::npos;
+             at = mTranscript.find(text, at + 1))
+        {
+            ++count;
+        }
+        return count;
+    }
+
+    ScratchFolder mScratch{"photoshop-sim"};
+    std::string mPlugins = mScratch.MakeFolder("plugins");
+    std::string mTranscript;
+};
+} // namespace
+
+TEST_F(PhotoshopSimProgramTest, HostsAWellBehavedPluginThroughItsLifecycle)
+{
+    AddPlugin("well-behaved.8li");
+    AddPlugin("corrupt.8li");
+    mScratch.WriteFile("plugins\\notes.txt", "not a plug-in");
+    const int exitCode = Run(R"({"steps": [
+        {"do": "set-env", "name": "TEST_PLUGIN_LOG", "value": "${PSIM_TEST_FOLDER}\\plugin.log"},
+        {"do": "start", "expect": {"result": 0}},
+        {"do": "expect-notifications", "registered": ["Mk  ", "Cls "]},
+        {"do": "startup-again", "expect": {"result": 0}},
+        {"do": "about"},
+        {"do": "wait", "ms": 100},
+        {"do": "do-it", "oper": 3, "expect": {"result": 0, "descriptor":
+            {"SPor": 30, "HVer": "21.2.1.265", "Glob": true, "Timr": true, "Oper": null}}},
+        {"do": "do-it", "oper": 2, "plugin": "well-behaved.8li", "expect": {"descriptor": {"Play": 0}}},
+        {"do": "do-it", "noParameters": true, "expect": {"result": "Parm"}},
+        {"do": "call", "caller": "PS Photoshop", "selector": "Undo It", "expect": {"result": 0}},
+        {"do": "quit", "expect": {"result": 0}},
+        {"do": "expect-notifications", "registered": [], "removed": ["Opn ", "Mk  ", "Cls "]},
+        {"do": "expect-file", "path": "${TEST_PLUGIN_LOG}", "contains": "Startup", "count": 2},
+        {"do": "expect-file", "path": "${TEST_PLUGIN_LOG}", "matches": "^Do It oper=[23]$", "count": 2},
+        {"do": "expect-file", "path": "${TEST_PLUGIN_LOG}", "contains": "Crash", "absent": true}
+    ]})");
+    EXPECT_EQ(0, exitCode) << mTranscript;
+    EXPECT_TRUE(Has("skip notes.txt: not a module (LoadLibraryExW error 193)"));
+    EXPECT_TRUE(Has("skip corrupt.8li: PIPL 16000: property count 5 beyond the data"));
+    EXPECT_TRUE(
+        Has("plugin well-behaved.8li: PIPL 16000: kind '8LIZ' name \"Well Behaved\" catg \"Tests\" vers "
+            "0x00010000 entry \"AutoPluginMain\" prst 1 (6 properties)"));
+    EXPECT_TRUE(Has("loaded well-behaved.8li: entry \"AutoPluginMain\""));
+    EXPECT_TRUE(Has("return well-behaved.8li \"SP Interface\"/\"Startup\" -> 0"));
+    EXPECT_TRUE(Has("AddNotify 'Cls ' well-behaved.8li"));
+    EXPECT_TRUE(Has("RemoveNotify 'Opn ' well-behaved.8li (not registered)"));
+    EXPECT_TRUE(Has("Play updateLayouts options=2 -> 0"));
+    EXPECT_TRUE(Has("AllocateBlock 16 \"globals\" -> 0"));
+    EXPECT_TRUE(Has("FreeBlock 16 \"globals\" -> 0"));
+    EXPECT_TRUE(Has("descriptor after Do It (well-behaved.8li): {'SPor': long 30, "));
+    EXPECT_FALSE(Has("LEAK"));
+    EXPECT_FALSE(Has("outstanding suite"));
+    EXPECT_FALSE(Has("action objects not freed"));
+}
+
+TEST_F(PhotoshopSimProgramTest, EveryFailedExpectationIsReportedAndTheRunGoesOn)
+{
+    AddPlugin("well-behaved.8li");
+    const std::string steps = R"(
+        {"do": "start", "expect": {"result": "Parm"}},
+        {"do": "do-it", "oper": 1, "expect": {"descriptor": {"SPor": 11, "HVer": {"type": "long"}, "Gone": "x"}}},
+        {"do": "expect-notifications", "registered": ["save"]},
+        {"do": "expect-file", "path": "${PSIM_TEST_FOLDER}\\transcript.txt", "contains": "AddNotify", "absent": true},
+        {"do": "expect-file", "path": "${PSIM_TEST_FOLDER}\\missing.log", "matches": "x"})";
+    EXPECT_EQ(1, Run(R"({"steps": [)" + steps + R"(, {"do": "about"}, {"do": "quit"}]})"));
+    EXPECT_EQ(7u, Count("EXPECTATION FAILED step "));
+    EXPECT_TRUE(Has("EXPECTATION FAILED step 1 (start): \"SP Interface\"/\"Startup\" of well-behaved.8li "
+                    "returned 0, expected 'Parm'"));
+    EXPECT_TRUE(
+        Has("EXPECTATION FAILED step 2 (do-it): well-behaved.8li: descriptor key 'SPor': expected long 11, "
+            "found long 10"));
+    EXPECT_TRUE(Has("EXPECTATION FAILED step 3 (expect-notifications): registered notifications: expected "
+                    "['save'], found ['Mk  ', 'Cls ']"));
+    EXPECT_TRUE(Has("step 6: {\"do\":\"about\"}"));
+
+    // The same with a stop at the first failure.
+    EXPECT_EQ(1, Run(R"({"steps": [{"do": "start", "expect": {"result": 5}, "stopOnFailure": true},
+                                   {"do": "about"}]})"));
+    EXPECT_EQ(1u, Count("EXPECTATION FAILED"));
+    EXPECT_FALSE(Has("step 2:"));
+    EXPECT_TRUE(Has("call well-behaved.8li \"SP Interface\"/\"Shutdown\"")); // still shut down at the end
+}
+
+TEST_F(PhotoshopSimProgramTest, ASuiteLeakedDuringACallFailsTheRun)
+{
+    AddPlugin("leaky.8li");
+    EXPECT_EQ(1, Run(R"({"steps": [{"do": "start", "expect": {"result": 0}}, {"do": "quit"}]})"));
+    EXPECT_TRUE(
+        Has("AcquireSuite \"No Such Suite\" v1 -> 'S!Fd' (no such suite) during Startup (leaky.8li)"));
+    EXPECT_TRUE(Has("LEAK suite \"SP Blocks Suite\" v2: acquired 2, released 1 during Startup (leaky.8li)"));
+    EXPECT_EQ(0u, Count("EXPECTATION FAILED"));
+}
+
+TEST_F(PhotoshopSimProgramTest, ACrashInsideAPluginEndsTheRunWithThree)
+{
+    AddPlugin("well-behaved.8li");
+    EXPECT_EQ(3, Run(R"({"steps": [{"do": "start"}, {"do": "do-it", "oper": 66}, {"do": "quit"}]})"));
+    EXPECT_TRUE(
+        std::regex_search(mTranscript, std::regex("\\nCRASH exception 0xc0000005 at [0-9A-Fa-fx]+ during "
+                                                  "Do It \\(well-behaved\\.8li\\)\\r?\\n$")))
+        << mTranscript;
+}
+
+TEST_F(PhotoshopSimProgramTest, UsageAndScenarioErrorsExitWithTwo)
+{
+    AddPlugin("well-behaved.8li");
+    const char* scenarios[] = {
+        R"({"steps": [{"do": "start"})",
+        R"({"steps": [{"do": "launch"}]})",
+        R"({"steps": [{"do": "quit"}, {"do": "do-it", "oper": 1}]})",
+        R"({"steps": [{"do": "start"}, {"do": "do-it", "oper": "four"}, {"do": "about"}]})",
+        R"({"steps": [{"do": "about"}]})",
+        R"({"steps": [{"do": "expect-file", "path": "${PSIM_NOT_SET}", "contains": "x"}]})",
+    };
+    for (const char* scenario : scenarios)
+    {
+        EXPECT_EQ(2, Run(scenario)) << scenario;
+        EXPECT_TRUE(Has("SCENARIO ERROR")) << scenario;
+        EXPECT_FALSE(Has("step 3:")) << scenario;
+    }
+    EXPECT_EQ(2, Run(R"({"steps": []})", L"--timer-ms 0"));
+    EXPECT_EQ(2, Run(R"({"steps": []})", L"--host-version 20.x"));
+}
+
+TEST_F(PhotoshopSimProgramTest, AnotherHostVersionRunsACopyThatCarriesIt)
+{
+    AddPlugin("well-behaved.8li");
+    const std::string scenario = R"({"steps": [{"do": "start"}, {"do": "do-it", "oper": 1,
+        "expect": {"descriptor": {"HVer": "20.0.0.9"}}}, {"do": "quit"}]})";
+    EXPECT_EQ(0, Run(scenario, L"--host-version 20.0.0.9 --timer-ms 5")) << mTranscript;
+    EXPECT_TRUE(Has("photoshop-sim 20.0.0.9 ("));
+    EXPECT_EQ(1, Run(scenario)); // the program's own version is 21.2.1.265
+    EXPECT_TRUE(Has("expected TEXT \"20.0.0.9\", found TEXT \"21.2.1.265\""));
+}
