@@ -923,11 +923,11 @@ TSInt32 CoreAgentInterface::FindFontsInSameFamily(CFDictionaryRef font, CFArrayR
             CFStringRef postScriptName = XCFDictionaryGetString(familyFont, kFT_PostScriptNameKey);
             if (FaceTraceSupport::IndexOfPostScriptName(documentMatchedFonts, postScriptName) >= 0)
             {
-                TraceLog(0,
-                         ">>> Skipping family font \"%s\" (fontID %d), because it's a duplicate of one of "
-                         "the original "
-                         "doc font matches.",
-                         XCFStringCopyUTF8(postScriptName).c_str(), static_cast<int>(familyFontID));
+                TraceLog(
+                    0,
+                    ">>> Skipping family font \"%s\" (fontID %d), because it's a duplicate of one of the "
+                    "original doc font matches.",
+                    XCFStringCopyUTF8(postScriptName).c_str(), static_cast<int>(familyFontID));
                 CFArrayRemoveValueAtIndex(outFonts, i);
                 continue;
             }

@@ -211,6 +211,13 @@ FAKE_API void FakeLPI_Notify(std::uint32_t type, const void* payload)
         return Enter(#Name);                                                                                 \
     }
 
+// Entry points the tests only count.
+#define FAKE_CALL_ONLY(Name, ...)                                                                            \
+    FAKE_API LPIResult Name(__VA_ARGS__)                                                                     \
+    {                                                                                                        \
+        return Enter(#Name);                                                                                 \
+    }
+
 FAKE_YES_NO(GetIsCoreAgentProcessRunning)
 FAKE_YES_NO(GetIsLoggedIn)
 FAKE_YES_NO(GetRunningStandalone)
@@ -288,11 +295,8 @@ FAKE_API LPIResult ActivateDocumentFontsByPath(LPIFacade, const char*, CFMutable
     return code;
 }
 
-FAKE_API LPIResult AddFontsToSets(LPIFacade, std::uint32_t, const std::int32_t*, std::uint32_t,
-                                  const std::uint32_t*)
-{
-    return Enter("AddFontsToSets");
-}
+FAKE_CALL_ONLY(AddFontsToSets, LPIFacade, std::uint32_t, const std::int32_t*, std::uint32_t,
+               const std::uint32_t*)
 
 FAKE_API LPIResult BeginLogging(LPIFacade, const char* logFileName)
 {
@@ -322,16 +326,9 @@ FAKE_API LPIResult CreateTopLevelSet(LPIFacade, std::int32_t* outSetID, std::int
     return code;
 }
 
-FAKE_API LPIResult DeactivateFonts(LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t)
-{
-    return Enter("DeactivateFonts");
-}
-
-FAKE_API LPIResult ExportFonts(LPIFacade, std::uint32_t, const std::uint32_t*, const char*, std::uint32_t,
-                               std::uint32_t)
-{
-    return Enter("ExportFonts");
-}
+FAKE_CALL_ONLY(DeactivateFonts, LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t)
+FAKE_CALL_ONLY(ExportFonts, LPIFacade, std::uint32_t, const std::uint32_t*, const char*, std::uint32_t,
+               std::uint32_t)
 
 FAKE_API LPIResult FindFontsInSameFamilyForActivation(CFDictionaryRef, const std::int32_t* workgroups,
                                                       std::uint32_t workgroupCount,
@@ -402,14 +399,7 @@ FAKE_API LPIResult GetClientFontActivationStates(std::uint32_t count, const std:
     return code;
 }
 
-FAKE_API LPIResult GetDefaultLibraryName(LPIFacade, char* buffer, std::uint32_t capacity)
-{
-    if (buffer != nullptr && capacity > 0)
-    {
-        buffer[0] = '\0';
-    }
-    return Enter("GetDefaultLibraryName");
-}
+FAKE_CALL_ONLY(GetDefaultLibraryName, LPIFacade, char*, std::uint32_t)
 
 // Reports the raw state 4 (active) for every font.
 FAKE_API LPIResult GetFontInfoByID(LPIFacade, const std::int32_t* workgroups, std::uint32_t workgroupCount,
@@ -494,16 +484,8 @@ FAKE_API LPIFacade GetPluginFacadeInstance(void)
     return &sFacade;
 }
 
-FAKE_API LPIResult ResetPluginFacadeInstance(void)
-{
-    return Enter("ResetPluginFacadeInstance");
-}
-
-FAKE_API LPIResult GetSystemWorkgroupID(LPIFacade, std::int32_t* outWorkgroupID)
-{
-    *outWorkgroupID = 9;
-    return Enter("GetSystemWorkgroupID");
-}
+FAKE_CALL_ONLY(ResetPluginFacadeInstance, void)
+FAKE_CALL_ONLY(GetSystemWorkgroupID, LPIFacade, std::int32_t*)
 
 FAKE_API LPIResult InitAppInstance(LPIFacade, std::int32_t hostAppType, std::uint32_t)
 {
@@ -512,11 +494,7 @@ FAKE_API LPIResult InitAppInstance(LPIFacade, std::int32_t hostAppType, std::uin
     return code;
 }
 
-FAKE_API LPIResult IsAllWorkgroups(LPIFacade, std::int32_t workgroupID, std::uint32_t* outYes)
-{
-    *outYes = workgroupID == -2 ? 1 : 0;
-    return Enter("IsAllWorkgroups");
-}
+FAKE_CALL_ONLY(IsAllWorkgroups, LPIFacade, std::int32_t, std::uint32_t*)
 
 FAKE_API LPIResult Log(LPIFacade, const char* text)
 {
@@ -525,10 +503,7 @@ FAKE_API LPIResult Log(LPIFacade, const char* text)
     return code;
 }
 
-FAKE_API LPIResult OSCreateDirectory(const char*, std::uint32_t)
-{
-    return Enter("OSCreateDirectory");
-}
+FAKE_CALL_ONLY(OSCreateDirectory, const char*, std::uint32_t)
 
 FAKE_API std::uint32_t OSDoesDirectoryExist(const char*)
 {
@@ -536,91 +511,25 @@ FAKE_API std::uint32_t OSDoesDirectoryExist(const char*)
     return Answer("OSDoesDirectoryExist");
 }
 
-FAKE_API LPIResult PreviewActivateFonts(LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t)
-{
-    return Enter("PreviewActivateFonts");
-}
-
-FAKE_API LPIResult GetGoogleFonts(LPIFacade, CFMutableArrayRef)
-{
-    return Enter("GetGoogleFonts");
-}
-
-FAKE_API LPIResult GetCurrentReplicationMode(LPIFacade, std::int32_t* outMode)
-{
-    *outMode = 0;
-    return Enter("GetCurrentReplicationMode");
-}
-
-FAKE_API LPIResult SetGoogleWebFontsEnabled(LPIFacade, std::uint32_t)
-{
-    return Enter("SetGoogleWebFontsEnabled");
-}
-
-FAKE_API LPIResult GetRenderedPNGsDirectory(LPIFacade, char* buffer, std::uint32_t capacity)
-{
-    if (buffer != nullptr && capacity > 0)
-    {
-        buffer[0] = '\0';
-    }
-    return Enter("GetRenderedPNGsDirectory");
-}
-
-FAKE_API LPIResult RenderFontNamePreviewPNGs(LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t,
-                                             const std::uint32_t*, std::int32_t, std::int32_t, std::int32_t,
-                                             std::int32_t, std::uint32_t)
-{
-    return Enter("RenderFontNamePreviewPNGs");
-}
-
-FAKE_API LPIResult RenameSmartList(LPIFacade, std::int32_t, const char*)
-{
-    return Enter("RenameSmartList");
-}
-
-FAKE_API LPIResult DeleteSmartList(LPIFacade, std::int32_t)
-{
-    return Enter("DeleteSmartList");
-}
-
-FAKE_API LPIResult GetSmartList(LPIFacade, std::int32_t, CFMutableDictionaryRef)
-{
-    return Enter("GetSmartList");
-}
-
-FAKE_API LPIResult GetPanelSmartListTree(LPIFacade, std::int32_t, CFMutableStringRef)
-{
-    return Enter("GetPanelSmartListTree");
-}
-
-FAKE_API LPIResult QueryForSmartListFonts(LPIFacade, std::uint32_t, const std::int32_t*, std::uint32_t,
-                                          const std::int32_t*, std::uint32_t, const std::int32_t*,
-                                          CFMutableArrayRef)
-{
-    return Enter("QueryForSmartListFonts");
-}
-
-FAKE_API LPIResult GetAllSmartLists(LPIFacade, CFMutableArrayRef)
-{
-    return Enter("GetAllSmartLists");
-}
-
-FAKE_API LPIResult CreateSmartList(LPIFacade, const char*, std::uint32_t, const std::int32_t*, std::uint32_t,
-                                   const std::int32_t*, std::uint32_t, const std::int32_t*, std::int32_t*)
-{
-    return Enter("CreateSmartList");
-}
-
-FAKE_API LPIResult SetSmartListQuery(LPIFacade, std::int32_t, std::uint32_t, const std::int32_t*,
-                                     std::uint32_t, const std::int32_t*, std::uint32_t, const std::int32_t*)
-{
-    return Enter("SetSmartListQuery");
-}
-
-FAKE_API LPIResult GetSmartListFonts(LPIFacade, std::int32_t, CFMutableArrayRef)
-{
-    return Enter("GetSmartListFonts");
-}
+FAKE_CALL_ONLY(PreviewActivateFonts, LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t)
+FAKE_CALL_ONLY(GetGoogleFonts, LPIFacade, CFMutableArrayRef)
+FAKE_CALL_ONLY(GetCurrentReplicationMode, LPIFacade, std::int32_t*)
+FAKE_CALL_ONLY(SetGoogleWebFontsEnabled, LPIFacade, std::uint32_t)
+FAKE_CALL_ONLY(GetRenderedPNGsDirectory, LPIFacade, char*, std::uint32_t)
+FAKE_CALL_ONLY(RenderFontNamePreviewPNGs, LPIFacade, std::uint32_t, const std::uint32_t*, std::uint32_t,
+               const std::uint32_t*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t)
+FAKE_CALL_ONLY(RenameSmartList, LPIFacade, std::int32_t, const char*)
+FAKE_CALL_ONLY(DeleteSmartList, LPIFacade, std::int32_t)
+FAKE_CALL_ONLY(GetSmartList, LPIFacade, std::int32_t, CFMutableDictionaryRef)
+FAKE_CALL_ONLY(GetPanelSmartListTree, LPIFacade, std::int32_t, CFMutableStringRef)
+FAKE_CALL_ONLY(QueryForSmartListFonts, LPIFacade, std::uint32_t, const std::int32_t*, std::uint32_t,
+               const std::int32_t*, std::uint32_t, const std::int32_t*, CFMutableArrayRef)
+FAKE_CALL_ONLY(GetAllSmartLists, LPIFacade, CFMutableArrayRef)
+FAKE_CALL_ONLY(CreateSmartList, LPIFacade, const char*, std::uint32_t, const std::int32_t*, std::uint32_t,
+               const std::int32_t*, std::uint32_t, const std::int32_t*, std::int32_t*)
+FAKE_CALL_ONLY(SetSmartListQuery, LPIFacade, std::int32_t, std::uint32_t, const std::int32_t*, std::uint32_t,
+               const std::int32_t*, std::uint32_t, const std::int32_t*)
+FAKE_CALL_ONLY(GetSmartListFonts, LPIFacade, std::int32_t, CFMutableArrayRef)
 
 FAKE_API LPIResult GetFontConflicts(LPIFacade, std::uint32_t count, const std::uint32_t*,
                                     std::int32_t* outConflicts)
@@ -633,10 +542,7 @@ FAKE_API LPIResult GetFontConflicts(LPIFacade, std::uint32_t count, const std::u
     return code;
 }
 
-FAKE_API LPIResult TrackFontPanelClick(LPIFacade, std::uint32_t, const char*)
-{
-    return Enter("TrackFontPanelClick");
-}
+FAKE_CALL_ONLY(TrackFontPanelClick, LPIFacade, std::uint32_t, const char*)
 
 FAKE_API std::uint32_t CanAccessGoogleFonts(LPIFacade)
 {
@@ -644,30 +550,11 @@ FAKE_API std::uint32_t CanAccessGoogleFonts(LPIFacade)
     return 0;
 }
 
-FAKE_API LPIResult SaveDocumentFonts(LPIFacade, const char*, const char*, const char*, std::uint32_t)
-{
-    return Enter("SaveDocumentFonts");
-}
-
-FAKE_API LPIResult GetFontUsage(LPIFacade, const char*, CFMutableArrayRef)
-{
-    return Enter("GetFontUsage");
-}
-
-FAKE_API LPIResult GetAdobeXMPData(LPIFacade, const char*, CFMutableStringRef)
-{
-    return Enter("GetAdobeXMPData");
-}
-
-FAKE_API LPIResult GetFaceTraceXMPData(LPIFacade, const char*, CFMutableStringRef)
-{
-    return Enter("GetFaceTraceXMPData");
-}
-
-FAKE_API LPIResult WriteFontUsage(LPIFacade, const char*, CFArrayRef)
-{
-    return Enter("WriteFontUsage");
-}
+FAKE_CALL_ONLY(SaveDocumentFonts, LPIFacade, const char*, const char*, const char*, std::uint32_t)
+FAKE_CALL_ONLY(GetFontUsage, LPIFacade, const char*, CFMutableArrayRef)
+FAKE_CALL_ONLY(GetAdobeXMPData, LPIFacade, const char*, CFMutableStringRef)
+FAKE_CALL_ONLY(GetFaceTraceXMPData, LPIFacade, const char*, CFMutableStringRef)
+FAKE_CALL_ONLY(WriteFontUsage, LPIFacade, const char*, CFArrayRef)
 
 // Every entry point of the table is defined above with the type the plug-in calls it with.
 #define FAKE_CHECK_ENTRY_POINT(Name, Type) static_assert(std::is_same_v<decltype(&Name), Type>, #Name);

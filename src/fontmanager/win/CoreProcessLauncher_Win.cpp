@@ -143,28 +143,38 @@ bool GetLaunchInfoFileValues(ELaunchInfoLocation location, TUTF8String& outCoreP
     bool success = false;
     LARGE_INTEGER size{};
     // A launch-info file holds a few lines; anything beyond 1 MiB is not one.
-    if (GetFileSizeEx(file, &size) && size.QuadPart >= 0 && size.QuadPart <= (1 << 20))
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 || size.QuadPart > (1 << 20))
+    {
+        TraceLog(0, "Launch info file at %s is unreadable or too large", filePath.c_str());
+    }
+    else
     {
         std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
         DWORD bytesRead = 0;
-        if (text.empty() || ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &bytesRead, nullptr))
+        if (!text.empty() &&
+            !ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &bytesRead, nullptr))
+        {
+            TraceLog(0, "Error %d on attempt to read launch info file at: %s",
+                     static_cast<int>(GetLastError()), filePath.c_str());
+        }
+        else
         {
             text.resize(bytesRead);
             TraceLog(0, "Launch config file contents: %s", text.c_str());
             ParseLaunchInfoText(text, outCorePath, outArguments);
-            if (!outCorePath.empty() && FileExists(WideFromLaunchInfoText(outCorePath)))
+            success = !outCorePath.empty() && FileExists(WideFromLaunchInfoText(outCorePath));
+            if (success)
             {
                 TraceLog(0, "Typehold found in launch config file and on disk: %s %s", outCorePath.c_str(),
                          outArguments.c_str());
-                success = true;
             }
             else
             {
-                TraceLog(0,
-                         "Typehold path found in launch config file (%s) but the Typehold.exe was not found "
-                         "at the "
-                         "specified path (%s)",
-                         filePath.c_str(), outCorePath.c_str());
+                TraceLog(
+                    0,
+                    "Typehold path found in launch config file (%s) but the Typehold.exe was not found at "
+                    "the specified path (%s)",
+                    filePath.c_str(), outCorePath.c_str());
             }
         }
     }
