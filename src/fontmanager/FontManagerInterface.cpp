@@ -1,5 +1,7 @@
 #include "FontManagerInterface.h"
 
+#include "FontActivationTracker.h"
+
 #include "CoreAgentInterface.h"
 #include "FontRecordKeys.h"
 #include "GBlockingLockStrategy.h"
@@ -641,7 +643,19 @@ void FontManagerInterface::OnHostAppShuttingDown()
 {
     TraceLog(1, "Entering FontManagerInterface::OnHostAppShuttingDown()");
     GScopedLock lock(FontManagerMutex(), true, new GBlockingLockStrategy());
-    // The font activation tracker closes the fonts it activated before the font manager goes.
+    // The font activation tracker closes the fonts it activated before the font manager goes; it
+    // deactivates them only when the user wants fonts closed at quit and may still use the plug-in.
+    LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
+    if (lpf != nullptr)
+    {
+        if (FontActivationTracker* tracker = PortolanGlobals::GetFontActivationTracker(); tracker != nullptr)
+        {
+            FontManagerInterface* current = GetFontManager();
+            const bool deactivate = PortolanGlobals::IsPluginEnabled() && lpf->GetCloseFontsOnHostAppQuit() &&
+                                    lpf->GetEnablePlugin() && current != nullptr && current->IsLoggedIn();
+            tracker->CloseAllFonts(deactivate);
+        }
+    }
     if (FontManagerInterface* fontManager = GetFontManager())
     {
         fontManager->UnregisterForNotifications();

@@ -17,7 +17,7 @@ done
 grep -q -- "--type=16 " <<<"$listing" || fail "no version resource"
 
 # The export table lists exactly the entry point and the dialog procedure.
-exports=$("$objdump" -p "$plugin" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk 'NF >= 2 && $1 ~ /^\[/ {print $NF}')
+exports=$("$objdump" -p "$plugin" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk 'NF >= 2 && $1 ~ /^\[/ && !/Table/ {print $NF}')
 echo "exports: $(echo $exports)"
 [ "$(echo $exports)" = "AutoPluginMain GenericProc" ] || fail "exports are '$(echo $exports)'"
 exit $status

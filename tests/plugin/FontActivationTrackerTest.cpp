@@ -150,9 +150,9 @@ TEST_F(FontActivationTrackerTest, WithoutDeactivationCountsDropAndRecordsStay)
     EXPECT_TRUE(mFontManager.mDeactivated.empty());
     EXPECT_TRUE(mTracker.GetDocumentFontIDs("A").empty());
 
-    // At quit, fonts still registered and not active before are deactivated at once.
+    // At quit every font still registered and not active before goes, the closed document's too.
     EXPECT_EQ(mTracker.CloseAllFonts(true), 0);
-    EXPECT_EQ(mFontManager.mDeactivated, (std::vector<TSInt32>{1001}));
+    EXPECT_EQ(mFontManager.mDeactivated, (std::vector<TSInt32>{1001, 1002}));
 }
 
 TEST_F(FontActivationTrackerTest, AFontTheUserDeactivatedMeanwhileIsNotDeactivatedAgain)
