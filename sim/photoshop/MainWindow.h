@@ -7,5 +7,11 @@
 
 #include "ScenarioPlayer.h"
 
+#include <functional>
+
 // Runs the loop until the scenario ends; returns the scenario's exit code.
 int RunMainWindow(ScenarioPlayer& player, unsigned timerMs);
+
+// Called when the main window receives WM_FONTCHANGE (the font manager broadcasts it after each
+// change of the active fonts).
+void SetFontChangeHandler(std::function<void()> handler);

@@ -9,6 +9,7 @@ constexpr wchar_t kWindowClass[] = L"Photoshop";
 constexpr wchar_t kWindowTitle[] = L"Adobe Photoshop 2020";
 
 ScenarioPlayer* sPlayer = nullptr;
+std::function<void()> sFontChangeHandler;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -21,6 +22,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             PostQuitMessage(0);
         }
         return 0;
+    case WM_FONTCHANGE:
+        if (sFontChangeHandler)
+        {
+            sFontChangeHandler();
+        }
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -29,6 +36,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 } // namespace
+
+void SetFontChangeHandler(std::function<void()> handler)
+{
+    sFontChangeHandler = std::move(handler);
+}
 
 int RunMainWindow(ScenarioPlayer& player, unsigned timerMs)
 {

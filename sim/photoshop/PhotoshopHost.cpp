@@ -1,6 +1,7 @@
 #include "PhotoshopHost.h"
 
 #include "ActionSuites.h"
+#include "GStringEncodings.h"
 #include "SuiteTables.h"
 
 #include <cstdio>
@@ -140,6 +141,29 @@ const ExtendedSuite<PSActionControlProcs, SuiteId::kActionControl> sControlSuite
     ControlTypeIDToStringID,
 });
 
+// --- JavaScript scripting suite --------------------------------------------------------------------
+
+SPErr ScriptCreateEngine(JSEngineRef* engine)
+{
+    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host) { return host.CreateEngine(engine); });
+}
+
+SPErr ScriptDeleteEngine(JSEngineRef engine)
+{
+    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host) { return host.DeleteEngine(engine); });
+}
+
+SPErr ScriptExecute(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result)
+{
+    return OnHost(kSPBadParameterError,
+                  [&](PhotoshopHost& host) { return host.Execute(engine, script, flags, result); });
+}
+
+const PSJavaScriptScriptingSuite sScriptingSuite = {ScriptCreateEngine, ScriptDeleteEngine, ScriptExecute};
+
+// Scripts are longer than any sane one well before this.
+constexpr std::size_t kMaxScriptUnits = 16u * 1024 * 1024;
+
 std::string DuringCall(const PhotoshopHost& host)
 {
     const std::string call = host.CurrentCallDescription();
@@ -185,6 +209,7 @@ PhotoshopHost::PhotoshopHost(Transcript& transcript) : mTranscript(transcript)
     AddSuite(kPSActionListSuite, 1, ActionListSuite());
     AddSuite(kPSHandleSuite, kPSHandleSuiteVersion1, HandleSuite1());
     AddSuite(kPSHandleSuite, kPSHandleSuiteVersion2, HandleSuite2());
+    AddSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion, &sScriptingSuite);
 
     SetUnimplementedReporter(ReportStubCall);
     SetActionMisuseReporter(
@@ -366,6 +391,10 @@ void PhotoshopHost::ReportOutstandingSuites()
                              " acquisition(s) not released");
         }
     }
+    if (!mEngines.empty())
+    {
+        mTranscript.Line("script engines not deleted: " + std::to_string(mEngines.size()));
+    }
 }
 
 SPErr PhotoshopHost::AcquireSuite(const char* name, std::int32_t version, const void** suite)
@@ -518,14 +547,64 @@ OSErr PhotoshopHost::Play(PIActionDescriptor* result, DescriptorEventID event, P
         Fail("MISUSE " + play + " with an unknown descriptor" + DuringCall(*this));
         return kActionParamError;
     }
-    const auto handler = mPlayHandlers.find(event);
+    ++mPlayCounts[event];
     ActionDescriptorData output;
-    const OSErr error = handler == mPlayHandlers.end()
-                            ? kActionEventNotHandled
-                            : handler->second(descriptor != nullptr ? &input : nullptr, options, output);
-    mTranscript.Line(play + " -> " + FormatResult(error) +
+    OSErr error = kActionNoError;
+    const bool injected = mPlaysToFail > 0;
+    if (injected)
+    {
+        --mPlaysToFail;
+        error = mPlayFailure;
+    }
+    else
+    {
+        const auto handler = mPlayHandlers.find(event);
+        error = handler == mPlayHandlers.end()
+                    ? kActionEventNotHandled
+                    : handler->second(descriptor != nullptr ? &input : nullptr, options, output);
+    }
+    mTranscript.Line(play + " -> " + FormatResult(error) + (injected ? " (injected failure)" : "") +
                      (descriptor != nullptr ? " with " + DescribeDescriptor(input) : ""));
     return Answer(result, error, output);
+}
+
+void PhotoshopHost::FailNextPlays(int count, OSErr error)
+{
+    mPlaysToFail = count;
+    mPlayFailure = error;
+}
+
+int PhotoshopHost::PlayCount(DescriptorEventID event) const
+{
+    const auto found = mPlayCounts.find(event);
+    return found != mPlayCounts.end() ? found->second : 0;
+}
+
+int PhotoshopHost::Notify(DescriptorEventID event, const ActionDescriptorData& descriptor)
+{
+    // A procedure may add or remove registrations; the ones of this moment are called.
+    const std::vector<NotificationRecord> registered = mNotifications;
+    int calls = 0;
+    for (const NotificationRecord& record : registered)
+    {
+        if (record.mEvent != event)
+        {
+            continue;
+        }
+        ++calls;
+        mTranscript.Line("notify " + FormatCode(event) + " " + record.mPlugin->mName + " " +
+                         DescribeDescriptor(descriptor));
+        PIActionDescriptor handed = ActionObjects::NewDescriptor(descriptor);
+        BeginCall(*record.mPlugin, "notification " + FormatCode(event));
+        record.mProc(event, handed, plugInDialogDontDisplay, record.mData);
+        EndCall();
+        if (!ActionObjects::FreeDescriptor(handed))
+        {
+            Fail("MISUSE " + record.mPlugin->mName + " freed the descriptor of notification " +
+                 FormatCode(event) + ", which belongs to the host");
+        }
+    }
+    return calls;
 }
 
 OSErr PhotoshopHost::Get(PIActionDescriptor* result, PIActionReference reference)
@@ -542,8 +621,10 @@ OSErr PhotoshopHost::Get(PIActionDescriptor* result, PIActionReference reference
         return kActionParamError;
     }
     ActionDescriptorData output;
-    const OSErr error = mGetHandler ? mGetHandler(target, output) : kActionNoSuchObject;
-    mTranscript.Line("Get " + DescribeReference(target) + " -> " + FormatResult(error));
+    std::string why;
+    const OSErr error = mGetHandler ? mGetHandler(target, output, why) : kActionNoSuchObject;
+    mTranscript.Line("Get " + DescribeReference(target) + " -> " + FormatResult(error) +
+                     (error != kActionNoError && !why.empty() ? " (" + why + ")" : ""));
     return Answer(result, error, output);
 }
 
@@ -652,4 +733,80 @@ OSErr PhotoshopHost::TypeIDToStringID(DescriptorTypeID typeID, char* stringID, s
     mTranscript.Line("TypeIDToStringID " + FormatCode(typeID) + " -> " +
                      (error == kActionNoError ? Quoted(text.c_str()) : FormatResult(error)));
     return error;
+}
+
+// --- JavaScript scripting suite ---------------------------------------------------------------------
+
+void PhotoshopHost::SetScriptHandler(std::function<void(const std::string& script)> handler)
+{
+    mScriptHandler = std::move(handler);
+}
+
+SPErr PhotoshopHost::CreateEngine(JSEngineRef* engine)
+{
+    if (engine == nullptr)
+    {
+        mTranscript.Line("CreateEngine without a result pointer -> 'Parm'");
+        return kSPBadParameterError;
+    }
+    auto buffer = std::make_unique<std::u16string>();
+    *engine = reinterpret_cast<JSEngineRef>(buffer.get());
+    mEngines[*engine] = std::move(buffer);
+    mTranscript.Line("CreateEngine -> 0");
+    return kSPNoError;
+}
+
+SPErr PhotoshopHost::DeleteEngine(JSEngineRef engine)
+{
+    if (mEngines.erase(engine) == 0)
+    {
+        Fail("MISUSE DeleteEngine of an engine the host did not create" + DuringCall(*this));
+        return kSPBadParameterError;
+    }
+    mTranscript.Line("DeleteEngine -> 0");
+    return kSPNoError;
+}
+
+SPErr PhotoshopHost::Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t,
+                             const ASUnicode** result)
+{
+    const auto found = mEngines.find(engine);
+    if (found == mEngines.end())
+    {
+        Fail("MISUSE Execute on an engine the host did not create" + DuringCall(*this));
+        return kSPBadParameterError;
+    }
+    std::size_t length = 0;
+    while (script != nullptr && length < kMaxScriptUnits && script[length] != 0)
+    {
+        ++length;
+    }
+    if (script == nullptr || length == kMaxScriptUnits)
+    {
+        mTranscript.Line(std::string("Execute ") +
+                         (script == nullptr ? "without a script" : "of an endless script") + " -> 'Parm'");
+        return kSPBadParameterError;
+    }
+    const std::u16string wide(reinterpret_cast<const char16_t*>(script), length);
+    const std::string text = UTF16ToUTF8(wide);
+    std::string shown;
+    for (const char c : text)
+    {
+        shown += c == '\n'   ? std::string("\\n")
+                 : c == '\r' ? std::string("\\r")
+                 : c == '\t' ? std::string("\\t")
+                             : std::string(1, c);
+    }
+    mTranscript.Line("ExtendScript: " +
+                     (text.empty() && length > 0 ? std::string("(not valid UTF-16)") : shown));
+    if (mScriptHandler)
+    {
+        mScriptHandler(text);
+    }
+    found->second->clear();
+    if (result != nullptr)
+    {
+        *result = reinterpret_cast<const ASUnicode*>(found->second->c_str());
+    }
+    return kSPNoError;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The host side of Photoshop's plug-in interface: the loaded plug-ins, their entry calls, the
-// basic suite with the suites served through it (blocks, action control, and the suites of
-// ActionSuites), notifications registered by plug-ins, and the balance of suite acquisitions.
+// basic suite with the suites served through it (blocks, action control, the suites of
+// ActionSuites, and the JavaScript scripting suite), notifications registered by plug-ins and
+// their delivery, and the balance of suite acquisitions.
 //
 // Plug-ins call the suites through plain C function pointers without a context, so there is one
 // current host per process (the last one constructed), reached from those functions.
@@ -106,13 +107,29 @@ public:
 
     // --- Action control -----------------------------------------------------------------------------
     // Play answers kActionEventNotHandled for an event without handler; Get and Set answer
-    // kActionNoSuchObject until a handler is set.
+    // kActionNoSuchObject until a handler is set. A Get handler may say why it failed (why is
+    // shown in the transcript).
     using PlayHandler = std::function<OSErr(const ActionDescriptorData* descriptor,
                                             PIDialogPlayOptions options, ActionDescriptorData& result)>;
-    using GetHandler =
-        std::function<OSErr(const ActionReferenceData& reference, ActionDescriptorData& result)>;
+    using GetHandler = std::function<OSErr(const ActionReferenceData& reference, ActionDescriptorData& result,
+                                           std::string& why)>;
     void SetPlayHandler(DescriptorEventID event, PlayHandler handler);
     void SetGetHandler(GetHandler handler);
+    // The next count plays (of any event) answer error without reaching their handler.
+    void FailNextPlays(int count, OSErr error);
+    // Every Play of the event so far, failed ones included.
+    int PlayCount(DescriptorEventID event) const;
+
+    // Calls every procedure registered for the event, in registration order, with a descriptor
+    // holding a copy of the data (the host frees it afterwards). Each call is bracketed with
+    // BeginCall/EndCall and has its transcript line. Returns the number of calls.
+    int Notify(DescriptorEventID event, const ActionDescriptorData& descriptor);
+
+    // --- JavaScript scripting suite ---------------------------------------------------------------
+    // Execute puts the script on the transcript ("ExtendScript: <text>", line ends as \n) and hands
+    // its text to the handler.
+    void SetScriptHandler(std::function<void(const std::string& script)> handler);
+    std::size_t LiveScriptEngines() const { return mEngines.size(); }
 
     const std::vector<NotificationRecord>& Notifications() const { return mNotifications; }
     const std::vector<NotificationRecord>& AddedNotifications() const { return mAddedNotifications; }
@@ -132,6 +149,9 @@ public:
     OSErr RemoveNotify(SPPluginRef reference, DescriptorEventID event);
     OSErr StringIDToTypeID(const char* stringID, DescriptorTypeID* typeID);
     OSErr TypeIDToStringID(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
+    SPErr CreateEngine(JSEngineRef* engine);
+    SPErr DeleteEngine(JSEngineRef engine);
+    SPErr Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result);
 
 private:
     using SuiteKey = std::pair<std::string, std::int32_t>;
@@ -166,7 +186,13 @@ private:
     std::map<void*, Block> mBlocks;
 
     std::map<DescriptorEventID, PlayHandler> mPlayHandlers;
+    std::map<DescriptorEventID, int> mPlayCounts;
+    int mPlaysToFail = 0;
+    OSErr mPlayFailure = 0;
     GetHandler mGetHandler;
+    // A script engine is the address of its result buffer (what Execute hands back).
+    std::map<JSEngineRef, std::unique_ptr<std::u16string>> mEngines;
+    std::function<void(const std::string& script)> mScriptHandler;
     std::vector<NotificationRecord> mNotifications;
     std::vector<NotificationRecord> mAddedNotifications;
     std::vector<RemovedNotification> mRemovedNotifications;

@@ -149,6 +149,29 @@ bool CheckDescriptor(const ActionDescriptorData& actual, const JsonNode& expecte
     return true;
 }
 
+bool GetEnvironment(const std::string& name, std::string& value)
+{
+    if (name.empty())
+    {
+        return false;
+    }
+#ifdef _WIN32
+    const wchar_t* wide = _wgetenv(OSMakeOSStringFromUTF8String(name).c_str());
+    if (wide != nullptr)
+    {
+        value = OSMakeUTF8StringFromOSString(wide);
+    }
+    return wide != nullptr;
+#else
+    const char* narrow = std::getenv(name.c_str());
+    if (narrow != nullptr)
+    {
+        value = narrow;
+    }
+    return narrow != nullptr;
+#endif
+}
+
 bool ExpandEnvironment(const std::string& text, std::string& expanded, std::string& error)
 {
     expanded.clear();
@@ -166,15 +189,8 @@ bool ExpandEnvironment(const std::string& text, std::string& expanded, std::stri
             break;
         }
         const std::string name = text.substr(start + 2, end - start - 2);
-#ifdef _WIN32
-        const wchar_t* wide = _wgetenv(OSMakeOSStringFromUTF8String(name).c_str());
-        const bool found = !name.empty() && wide != nullptr;
-        const std::string value = found ? OSMakeUTF8StringFromOSString(wide) : std::string();
-#else
-        const char* narrow = name.empty() ? nullptr : std::getenv(name.c_str());
-        const bool found = narrow != nullptr;
-        const std::string value = found ? narrow : "";
-#endif
+        std::string value;
+        const bool found = GetEnvironment(name, value);
         if (!found)
         {
             error = "environment variable \"" + name + "\" is not set";

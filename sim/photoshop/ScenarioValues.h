@@ -24,6 +24,10 @@ bool DescriptorFromJson(const JsonNode& object, StringIDTable& ids, ActionDescri
 bool CheckDescriptor(const ActionDescriptorData& actual, const JsonNode& expected, StringIDTable& ids,
                      std::vector<std::string>& problems, std::string& error);
 
+// The value of an environment variable (the C runtime's copy, which set-env changes); false when
+// it is not set.
+bool GetEnvironment(const std::string& name, std::string& value);
+
 // ${NAME} replaced by the environment variable's value; false (error names it) when one is unset.
 bool ExpandEnvironment(const std::string& text, std::string& expanded, std::string& error);
 

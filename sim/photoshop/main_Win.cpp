@@ -3,6 +3,7 @@
 
 #include "BasicSteps.h"
 #include "CommandLine.h"
+#include "DocumentSteps.h"
 #include "GStringEncodings.h"
 #include "HostVersion.h"
 #include "MainWindow.h"
@@ -34,6 +35,20 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception)
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Where the machine's own fonts are, as Wine sees them: the Debian fonts of the host system and
+// the Windows font folder of the prefix.
+std::vector<std::string> MachineFontFolders()
+{
+    std::vector<std::string> folders = {"Z:\\usr\\share\\fonts"};
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+    {
+        folders.push_back(OSMakeUTF8StringFromOSString(windows) + "\\Fonts");
+    }
+    return folders;
 }
 
 std::vector<std::wstring> WideArguments()
@@ -108,6 +123,7 @@ int main()
     player.SetFailureSource([&host] { return host.FailureCount(); });
     SimSession session{host, options.mPluginsFolder};
     RegisterBasicSteps(player, session);
+    RegisterDocumentSteps(player, session, MachineFontFolders());
     if (!player.Load(options.mScenarioPath))
     {
         return 2;

@@ -117,9 +117,9 @@ TEST_F(PhotoshopHostTest, ServesTheDeclaredSuiteVersionsOnly)
     SPBasicSuite* basic = mHost.BasicSuite();
     const void* suite = nullptr;
     const std::pair<const char*, std::int32_t> served[] = {
-        {kSPBlocksSuite, 2},          {kPSActionControlSuite, 3}, {kPSActionDescriptorSuite, 1},
-        {kPSActionReferenceSuite, 3}, {kPSActionListSuite, 1},    {kPSHandleSuite, 1},
-        {kPSHandleSuite, 2},
+        {kSPBlocksSuite, 2},          {kPSActionControlSuite, 3},       {kPSActionDescriptorSuite, 1},
+        {kPSActionReferenceSuite, 3}, {kPSActionListSuite, 1},          {kPSHandleSuite, 1},
+        {kPSHandleSuite, 2},          {kPSJavaScriptScriptingSuite, 3},
     };
     for (const auto& [name, version] : served)
     {
@@ -233,4 +233,115 @@ TEST_F(PhotoshopHostTest, StringIDsAndPlays)
     EXPECT_TRUE(HasLine("Play updateLayouts options=2 -> 0"));
     EXPECT_TRUE(HasLine("Play 'Opn ' options=2 -> -1708"));
     mHost.BasicSuite()->ReleaseSuite(kPSActionControlSuite, 3);
+}
+
+TEST_F(PhotoshopHostTest, NotificationsReachTheRegisteredProceduresInsideACall)
+{
+    struct Seen
+    {
+        DescriptorEventID mEvent = 0;
+        std::int32_t mID = 0;
+        std::string mCall;
+    };
+    static std::vector<Seen> sSeen;
+    static PhotoshopHost* sHost = nullptr;
+    sSeen.clear();
+    sHost = &mHost;
+    const PIActionNotifyProc proc =
+        [](DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions, void*)
+    {
+        Seen seen{event, 0, sHost->CurrentCallDescription()};
+        ActionDescriptorSuite()->GetInteger(descriptor, PSFourCharCode("DocI"), &seen.mID);
+        sSeen.push_back(seen);
+        // Leaks the blocks suite once, on 'Cls ', and frees the host's descriptor on 'save'.
+        const void* suite = nullptr;
+        if (event == PSFourCharCode("Cls "))
+        {
+            sHost->BasicSuite()->AcquireSuite(kSPBlocksSuite, 2, &suite);
+        }
+        if (event == PSFourCharCode("save"))
+        {
+            ActionDescriptorSuite()->Free(descriptor);
+        }
+    };
+    const PSActionControlProcs* control = Control(mHost.BasicSuite());
+    SPPluginRef self = &mPlugin->mReference;
+    for (const char* event : {"Mk  ", "Cls ", "save"})
+    {
+        std::uint32_t code = 0;
+        ParseCode(event, code);
+        control->AddNotify(self, code, proc, nullptr);
+    }
+    mHost.BasicSuite()->ReleaseSuite(kPSActionControlSuite, 1);
+
+    ActionDescriptorData data;
+    data.Put(PSFourCharCode("DocI"), ActionValue::Integer(1001));
+    EXPECT_EQ(1, mHost.Notify(PSFourCharCode("Mk  "), data));
+    EXPECT_EQ(0, mHost.Notify(PSFourCharCode("Opn "), data));
+    EXPECT_EQ(0, mHost.FailureCount());
+    EXPECT_EQ(1, mHost.Notify(PSFourCharCode("Cls "), data));
+    EXPECT_EQ(1, mHost.FailureCount());
+    EXPECT_TRUE(
+        HasLine("LEAK suite \"SP Blocks Suite\" v2: acquired 1, released 0 during notification 'Cls ' "
+                "(fake.8li)"));
+    EXPECT_EQ(1, mHost.Notify(PSFourCharCode("save"), data));
+    EXPECT_EQ(2, mHost.FailureCount());
+    EXPECT_TRUE(
+        HasLine("MISUSE fake.8li freed the descriptor of notification 'save', which belongs to the host"));
+    EXPECT_TRUE(HasLine("notify 'Mk  ' fake.8li {'DocI': long 1001}"));
+
+    ASSERT_EQ(3u, sSeen.size());
+    EXPECT_EQ(PSFourCharCode("Mk  "), sSeen[0].mEvent);
+    EXPECT_EQ(1001, sSeen[0].mID);
+    EXPECT_EQ("notification 'Mk  ' (fake.8li)", sSeen[0].mCall);
+    EXPECT_EQ("", mHost.CurrentCallDescription());
+    EXPECT_EQ(0u, ActionObjects::CountLive().mDescriptors);
+    mHost.BasicSuite()->ReleaseSuite(kSPBlocksSuite, 2);
+}
+
+TEST_F(PhotoshopHostTest, InjectedPlayFailuresAndPlayCounts)
+{
+    const PSActionControlProcs* control = Control(mHost.BasicSuite());
+    const DescriptorEventID update = mHost.StringIDs().ToTypeID("updateLayouts");
+    const DescriptorEventID replace = mHost.StringIDs().ToTypeID("replaceSubstitutes");
+    mHost.FailNextPlays(2, -128);
+    PIActionDescriptor result = nullptr;
+    EXPECT_EQ(-128, control->Play(&result, update, nullptr, plugInDialogSilent));
+    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(-128, control->Play(nullptr, PSFourCharCode("Opn "), nullptr, plugInDialogSilent));
+    EXPECT_EQ(0, control->Play(nullptr, replace, nullptr, plugInDialogSilent));
+    EXPECT_EQ(0, control->Play(nullptr, update, nullptr, plugInDialogSilent));
+    EXPECT_EQ(2, mHost.PlayCount(update));
+    EXPECT_EQ(1, mHost.PlayCount(replace));
+    EXPECT_EQ(1, mHost.PlayCount(PSFourCharCode("Opn ")));
+    EXPECT_TRUE(HasLine("Play updateLayouts options=2 -> -128 (injected failure)"));
+    EXPECT_TRUE(HasLine("Play 'Opn ' options=2 -> -128 (injected failure)"));
+    mHost.BasicSuite()->ReleaseSuite(kPSActionControlSuite, 1);
+}
+
+TEST_F(PhotoshopHostTest, ScriptsAreRecordedAndHandedOn)
+{
+    std::vector<std::string> scripts;
+    mHost.SetScriptHandler([&](const std::string& script) { scripts.push_back(script); });
+    const void* suite = nullptr;
+    ASSERT_EQ(0, mHost.BasicSuite()->AcquireSuite(kPSJavaScriptScriptingSuite, 3, &suite));
+    const auto* scripting = static_cast<const PSJavaScriptScriptingSuite*>(suite);
+    JSEngineRef engine = nullptr;
+    ASSERT_EQ(0, scripting->CreateEngine(&engine));
+    const std::u16string script = u"var d = app.activeDocument;\n\u00e9";
+    const ASUnicode* result = nullptr;
+    EXPECT_EQ(0, scripting->Execute(engine, reinterpret_cast<const ASUnicode*>(script.c_str()), 1, &result));
+    ASSERT_NE(nullptr, result);
+    EXPECT_EQ(0, result[0]);
+    EXPECT_EQ(1u, mHost.LiveScriptEngines());
+    EXPECT_EQ(0, scripting->DeleteEngine(engine));
+    EXPECT_EQ(kSPBadParameterError, scripting->DeleteEngine(engine));
+    EXPECT_EQ(kSPBadParameterError,
+              scripting->Execute(engine, reinterpret_cast<const ASUnicode*>(u"x"), 1, &result));
+    EXPECT_EQ(kSPBadParameterError, scripting->CreateEngine(nullptr));
+    EXPECT_EQ(2, mHost.FailureCount());
+    EXPECT_EQ(0u, mHost.LiveScriptEngines());
+    EXPECT_EQ((std::vector<std::string>{"var d = app.activeDocument;\n\xC3\xA9"}), scripts);
+    EXPECT_TRUE(HasLine("ExtendScript: var d = app.activeDocument;\\n\xC3\xA9"));
+    mHost.BasicSuite()->ReleaseSuite(kPSJavaScriptScriptingSuite, 3);
 }

@@ -1,87 +1,13 @@
 // photoshop-sim.exe itself, under Wine, with the test plug-ins built beside it: exit codes and
 // transcript lines of whole scenarios.
 
-#include "ScratchFolder.h"
+#include "SimProgramTest.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <filesystem>
 #include <regex>
 
 namespace
 {
-std::filesystem::path ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path();
-}
-
-std::wstring Quote(const std::wstring& argument)
-{
-    return L"\"" + argument + L"\"";
-}
-
-class PhotoshopSimProgramTest : public ::testing::Test
-{
-protected:
-    PhotoshopSimProgramTest() { SetEnvironmentVariableW(L"PSIM_TEST_FOLDER", mScratch.Path().c_str()); }
-
-    void AddPlugin(const std::string& name)
-    {
-        std::filesystem::copy_file(ProgramFolder() / "test-plugins" / PathFromUTF8(name),
-                                   PathFromUTF8(mPlugins) / PathFromUTF8(name));
-    }
-
-    // Runs the program on the scenario; the transcript is in mTranscript afterwards.
-    int Run(const std::string& scenario, const std::wstring& extra = L"")
-    {
-        const std::string scenarioPath = mScratch.WriteFile("scenario.json", scenario);
-        const std::filesystem::path transcript = mScratch.Path() / "transcript.txt";
-        std::wstring commandLine = Quote((ProgramFolder() / "photoshop-sim.exe").wstring()) + L" --plugins " +
-                                   Quote(PathFromUTF8(mPlugins).wstring()) + L" --scenario " +
-                                   Quote(PathFromUTF8(scenarioPath).wstring()) + L" --transcript " +
-                                   Quote(transcript.wstring()) + L" " + extra;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process))
-        {
-            ADD_FAILURE() << "CreateProcessW error " << GetLastError();
-            return -1;
-        }
-        CloseHandle(process.hThread);
-        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0)
-        {
-            TerminateProcess(process.hProcess, 99);
-            ADD_FAILURE() << "photoshop-sim did not end";
-        }
-        DWORD exitCode = 0;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess);
-        mTranscript = std::filesystem::exists(transcript) ? ReadWholeFile(UTF8FromPath(transcript)) : "";
-        return static_cast<int>(exitCode);
-    }
-
-    bool Has(const std::string& line) const { return mTranscript.find(line) != std::string::npos; }
-    std::size_t Count(const std::string& text) const
-    {
-        std::size_t count = 0;
-        for (std::size_t at = mTranscript.find(text); at != std::string::npos;
-             at = mTranscript.find(text, at + 1))
-        {
-            ++count;
-        }
-        return count;
-    }
-
-    ScratchFolder mScratch{"photoshop-sim"};
-    std::string mPlugins = mScratch.MakeFolder("plugins");
-    std::string mTranscript;
-};
+using PhotoshopSimProgramTest = SimProgramTest;
 } // namespace
 
 TEST_F(PhotoshopSimProgramTest, HostsAWellBehavedPluginThroughItsLifecycle)
@@ -184,6 +110,11 @@ TEST_F(PhotoshopSimProgramTest, UsageAndScenarioErrorsExitWithTwo)
         R"({"steps": [{"do": "start"}, {"do": "do-it", "oper": "four"}, {"do": "about"}]})",
         R"({"steps": [{"do": "about"}]})",
         R"({"steps": [{"do": "expect-file", "path": "${PSIM_NOT_SET}", "contains": "x"}]})",
+        R"({"steps": [{"do": "open", "path": "${PSIM_TEST_FOLDER}\\nothing.psd"}, {"do": "about"}]})",
+        R"({"steps": [{"do": "save", "path": "${PSIM_TEST_FOLDER}\\x.psd"}, {"do": "about"}]})",
+        R"({"steps": [{"do": "new"}, {"do": "save"}, {"do": "about"}]})",
+        R"({"steps": [{"do": "wait-until", "condition": {"do": "wait", "ms": 1}}]})",
+        R"({"steps": [{"do": "expect-fonts", "missing": []}]})",
     };
     for (const char* scenario : scenarios)
     {
