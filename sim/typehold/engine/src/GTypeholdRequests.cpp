@@ -18,10 +18,6 @@ namespace typehold
 {
 namespace
 {
-// Column identifiers, as the library's column-ID getters hand them out.
-constexpr const char* kColumnActivateAcrossWorkgroups = "Permission.ActivateAcrossWorkgroups";
-constexpr const char* kColumnExportFonts = "Permission.ExportFonts";
-
 // A 1x1 grey PNG: the stand-in for a rendered preview.
 constexpr unsigned char kPlaceholderPNG[] = {
     0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
@@ -344,11 +340,11 @@ TErrorCode GTypeholdEngine::GetPermission(GClientInfo&, CFDictionaryRef args, CF
     const std::string column = MessageString(args, "column");
     const TSInt32 workgroupID = static_cast<TSInt32>(MessageInt(args, "workgroup"));
     bool allowed = false;
-    if (column == kColumnActivateAcrossWorkgroups)
+    if (column == protocol::kColumnActivateAcrossWorkgroups)
     {
         allowed = mConfig.canActivateAcrossWorkgroups;
     }
-    else if (column == kColumnExportFonts)
+    else if (column == protocol::kColumnExportFonts)
     {
         if (workgroupID == 0 || workgroupID == -2)
         {

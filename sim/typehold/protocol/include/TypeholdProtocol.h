@@ -46,6 +46,10 @@ constexpr const char* kOpReloadConfig = "ReloadConfig";
 constexpr const char* kOpDumpState = "DumpState"; // -> {"state": dictionary}
 constexpr const char* kOpExit = "Exit";
 
+// Column identifiers of the permissions GetPermission answers.
+constexpr const char* kColumnActivateAcrossWorkgroups = "Permission.ActivateAcrossWorkgroups";
+constexpr const char* kColumnExportFonts = "Permission.ExportFonts";
+
 // Exit codes of Typehold.exe.
 constexpr int kExitNormal = 0;
 constexpr int kExitUsage = 2;
