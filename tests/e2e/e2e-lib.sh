@@ -87,7 +87,7 @@ e2e_layout() {
 # Writes the launch-information file for the installed core (options of lumorand-install.exe,
 # e.g. --per-user, --lf, --no-args).
 e2e_install_core() {
-    wine_run "$E2E_BIN/lumorand-install.exe" --core "$(winpath "$E2E_DIR/Lumorand/Typehold.exe")" \
+    wine_run "$E2E_BIN/lumorand-install.exe" --typehold "$(winpath "$E2E_DIR/Lumorand/Typehold.exe")" \
         --config "$(winpath "$E2E_DIR/Lumorand/config")" "$@" >/dev/null
 }
 
