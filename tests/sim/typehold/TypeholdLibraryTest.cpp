@@ -87,6 +87,36 @@ private:
     HWND mWindow = nullptr;
 };
 
+// A process started by a test, ended with it whatever happens.
+struct GLaunchedProcess
+{
+    HANDLE process = nullptr;
+
+    bool Start(const std::wstring& program, std::wstring commandLine)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
+        {
+            return false;
+        }
+        CloseHandle(started.hThread);
+        process = started.hProcess;
+        return true;
+    }
+    ~GLaunchedProcess()
+    {
+        if (process != nullptr)
+        {
+            TerminateProcess(process, 9);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+};
+
 std::vector<CFDictionaryRef> Records(CFArrayRef array)
 {
     std::vector<CFDictionaryRef> records;
@@ -557,12 +587,9 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
         return info.substr(start, info.find_first_of("\r\n", start) - start);
     };
     std::wstring commandLine = L"\"" + Wide(value("typehold.path")) + L"\" " + Wide(value("typehold.args"));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION launched{};
-    ASSERT_TRUE(CreateProcessW(Wide(value("typehold.path")).c_str(), commandLine.data(), nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, &startup, &launched));
-    EXPECT_EQ(WaitForInputIdle(launched.hProcess, 2000), 0u)
+    GLaunchedProcess launched;
+    ASSERT_TRUE(launched.Start(Wide(value("typehold.path")), commandLine));
+    EXPECT_EQ(WaitForInputIdle(launched.process, 2000), 0u)
         << "the core settles within the launcher's 2000 ms";
 
     // A second core exits at once with 3.
@@ -570,10 +597,9 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
     std::uint32_t running = 0;
     EXPECT_EQ(mLibrary->GetIsCoreAgentProcessRunning(Facade(), &running), 0u);
     EXPECT_EQ(running, 1u);
-    ASSERT_EQ(RunCtl(L"exit"), 0);
-    EXPECT_EQ(WaitForSingleObject(launched.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(launched.hThread);
-    CloseHandle(launched.hProcess);
+    mLibrary->ResetPluginFacadeInstance();
+    EXPECT_EQ(RunCtl(L"exit"), 0) << CoreLog();
+    EXPECT_EQ(WaitForSingleObject(launched.process, 10000), WAIT_OBJECT_0);
 
     // Line feeds only, no arguments, per user; then removed.
     ASSERT_EQ(RunProgram(installer, L"--per-user --lf --no-args --typehold \"" + core + L"\""), 0);
@@ -587,14 +613,10 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
 
     // A core held back at start-up never settles in time.
     WriteConfig(ConfigJSON("\"startupDelayMs\": 4000"));
-    ASSERT_TRUE(CreateProcessW(core.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &launched));
-    EXPECT_EQ(WaitForInputIdle(launched.hProcess, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(WaitForSingleObject(launched.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
-    TerminateProcess(launched.hProcess, 9);
-    WaitForSingleObject(launched.hProcess, 10000);
-    CloseHandle(launched.hThread);
-    CloseHandle(launched.hProcess);
+    GLaunchedProcess delayed;
+    ASSERT_TRUE(delayed.Start(core, commandLine));
+    EXPECT_EQ(WaitForInputIdle(delayed.process, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(delayed.process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
 }
 
 TEST_F(TypeholdLibraryTest, HostileFontFilesAreSkippedAndIDsStayStable)
