@@ -507,6 +507,16 @@ TEST_F(TypeholdLibraryTest, ConfigurationChangesAndReplicationAreNotified)
     EXPECT_EQ(MessageInt(progress.Get(), "stepIndex"), 1);
     EXPECT_EQ(MessageInt(progress.Get(), "numSteps"), 3);
     EXPECT_FALSE(MessageString(progress.Get(), "text").empty());
+
+    // A core that exits normally says so.
+    ASSERT_EQ(RunCtl(L"exit"), 0);
+    EXPECT_TRUE(recorder.WaitFor(
+        [](const auto& entries)
+        {
+            return std::any_of(entries.begin(), entries.end(),
+                               [](const auto& e) { return e.type == kLPINotifyAgentShutdown; });
+        },
+        5000));
 }
 
 TEST_F(TypeholdLibraryTest, KilledCoreIsUnavailableUntilResetAndRelaunch)
@@ -644,6 +654,26 @@ TEST_F(TypeholdLibraryTest, HostileFontFilesAreSkippedAndIDsStayStable)
     mCore->Stop();
     ASSERT_TRUE(mCore->Start());
     EXPECT_EQ(FontID("Caladea-Bold"), id);
+
+    // A font whose file went away is reported missing instead of activated.
+    std::filesystem::remove(PathFromUTF8(folder + "\\Caladea-Bold.ttf"));
+    std::uint32_t notActivated = 0;
+    std::uint32_t count = 0;
+    LPIFontActivationResult result{};
+    std::uint32_t resultCount = 0;
+    ASSERT_EQ(mLibrary->ActivateFonts(Facade(), 1, &id, 0, 1, 1, 1, 1, 1, &notActivated, &result, &count,
+                                      &resultCount),
+              0u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(resultCount, 1u);
+    EXPECT_TRUE(GNotificationRecorder::Shared().WaitFor(
+        [id](const auto& entries)
+        {
+            return std::any_of(entries.begin(), entries.end(),
+                               [id](const auto& e)
+                               { return e.type == kLPINotifyFontMissing && e.value == id; });
+        },
+        5000));
 }
 
 TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsSmartListsAndPreviews)
