@@ -56,10 +56,10 @@ std::vector<std::string> Split(const std::string& line, char separator)
 template <typename Predicate>
 void RetagNameRecords(std::string& name, std::size_t field, std::uint16_t value, Predicate predicate)
 {
-    const std::size_t count = U32(name, 0) & 0xFFFF;
+    const std::size_t count = U16(name, 2);
     for (std::size_t record = 6; record < 6 + 12 * count; record += 12)
     {
-        if (predicate(U32(name, record) >> 16, U32(name, record + 4) & 0xFFFF))
+        if (predicate(U16(name, record), U16(name, record + 6)))
         {
             PutU16(name, record + 2 * field, value);
         }
@@ -209,7 +209,7 @@ TEST(FontFileHostileTest, TruncatedFontsFailWithAReason)
     const std::string bytes = ReadWholeFile(FontPath("fonts-ebgaramond", "EBGaramond12-Bold.otf"));
     // The end of the last table: the directory's largest offset + length.
     std::size_t end = 0;
-    const std::size_t tableCount = U32(bytes, 4) >> 16;
+    const std::size_t tableCount = U16(bytes, 4);
     for (std::size_t i = 0; i < tableCount; ++i)
     {
         end = std::max<std::size_t>(end, U32(bytes, 12 + 16 * i + 8) + U32(bytes, 12 + 16 * i + 12));
@@ -226,7 +226,7 @@ TEST(FontFileHostileTest, TruncatedFontsFailWithAReason)
 TEST(FontFileHostileTest, BadOffsetsAndHugeCountsFailWithAReason)
 {
     const std::string original = ReadWholeFile(FontPath("fonts-ebgaramond", "EBGaramond12-Bold.otf"));
-    const std::size_t tableCount = U32(original, 4) >> 16;
+    const std::size_t tableCount = U16(original, 4);
     std::size_t nameRecord = 0;
     std::size_t headRecord = 0;
     for (std::size_t record = 12; record < 12 + 16 * tableCount; record += 16)

@@ -23,6 +23,12 @@ std::string FontPath(const std::string& package, const std::string& file)
     return FontsFolder() + "/" + package + "/" + file;
 }
 
+std::uint16_t U16(const std::string& bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes.at(offset)) << 8 |
+                                      static_cast<std::uint8_t>(bytes.at(offset + 1)));
+}
+
 std::uint32_t U32(const std::string& bytes, std::size_t offset)
 {
     std::uint32_t value = 0;
@@ -61,7 +67,7 @@ Font ParseFont(const std::string& bytes)
 {
     Font font;
     font.version = U32(bytes, 0);
-    const std::size_t count = U32(bytes, 4) >> 16;
+    const std::size_t count = U16(bytes, 4);
     for (std::size_t i = 0; i < count; ++i)
     {
         const std::size_t record = 12 + 16 * i;

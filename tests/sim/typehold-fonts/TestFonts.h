@@ -31,6 +31,7 @@ std::string WriteFont(const Font& font);
 std::string WriteCollection(const std::vector<Font>& fonts);
 
 // Big-endian numbers in and out of byte strings.
+std::uint16_t U16(const std::string& bytes, std::size_t offset);
 std::uint32_t U32(const std::string& bytes, std::size_t offset);
 void PutU16(std::string& bytes, std::size_t offset, std::uint16_t value);
 void PutU32(std::string& bytes, std::size_t offset, std::uint32_t value);

@@ -36,6 +36,8 @@ struct FontFace
 
 // Every face of a TrueType/OpenType file (.ttf, .otf, .ttc). False, with a one-line reason in
 // error, when the file is not a readable font (truncated, bad offsets, no name table, ...).
+// A collection is read whole: one face that cannot be read fails the file. Type 1 and web fonts
+// fail with a reason that says what they are.
 bool ReadFontFile(const std::string& path, std::vector<FontFace>& faces, std::string& error);
 
 struct CatalogFont
@@ -79,5 +81,7 @@ private:
 // with BOM or plain bytes) and PDF/Illustrator files (.pdf, .ai: /BaseFont and /FontName names,
 // subset tags "ABCDEF+" removed, #xx escapes decoded). False with a reason when the file cannot
 // be read. It reads the file in bounded chunks (documents can be gigabytes).
+// An empty file, another extension, or a .psd/.psb without the "8BPS" signature fails; a
+// document without fonts gives true and no names.
 bool ReadDocumentFontNames(const std::string& path, std::vector<std::string>& names, std::string& error);
 } // namespace typehold
