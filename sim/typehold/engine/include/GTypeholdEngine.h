@@ -1,0 +1,250 @@
+#pragma once
+// The font manager's core: the font catalog with its workgroups, the activations each client
+// holds, font sets, smart lists and the rest of what the interface library asks for. It answers
+// requests (dictionaries, see TypeholdProtocol.h) and reports what changed through a sink; the
+// transport (named pipe, windows) lives elsewhere, so the engine itself is portable.
+//
+// Files in the configuration folder:
+//   config.json              the configuration (read, never written)
+//   font-ids.txt             the catalog's ID table
+//   typehold-state.plist     activations per client, sets, smart lists, recorded saves
+//   system-font-table.txt    one line per active font: PostScript name, TAB, file path
+//   previews/                rendered preview images
+//   <name>.log               client logs (BeginLogging/Log)
+
+#include "GTypeholdConfig.h"
+#include "TypeholdFonts.h"
+
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace typehold
+{
+// Raw activation values of the core, as font records carry them under "ActivationStatus".
+constexpr TSInt32 kRawInactive = 0;
+constexpr TSInt32 kRawAutoActivated = 1; // activated for a document
+constexpr TSInt32 kRawTemporary = 3;     // activated for the session
+constexpr TSInt32 kRawSystem = 4;        // active before any client came
+constexpr TSInt32 kRawPersistent = 5;    // activated until deactivated
+constexpr TSInt32 kRawPreview = 9;       // activated for a preview
+constexpr TSInt32 kRawDesign = 10;       // activated by a design activation
+
+// Reasons in the results of ActivateFonts.
+constexpr TUInt32 kActivationRefusedNonCompliant = 1;
+constexpr TUInt32 kActivationUnknownFont = 2;
+constexpr TUInt32 kActivationFileMissing = 3;
+
+// Where the engine's news goes. Calls are made with the engine's lock held: they must not block
+// and must not call back into the engine.
+class GNotificationSink
+{
+public:
+    virtual ~GNotificationSink() = default;
+    // A notification for every listening client, or only for the client named.
+    virtual void Notify(TUInt32 type, CFTypeRef payload, const std::string* onlyClient) = 0;
+    // The set of active fonts changed; the system font table has been rewritten.
+    virtual void ActiveFontsChanged() = 0;
+};
+
+// Who sends a request: filled in by the connection's "Hello".
+struct GClientInfo
+{
+    std::string key;
+    TUInt32 pid = 0;
+    TSInt32 appType = 0;
+};
+
+class GTypeholdEngine
+{
+public:
+    GTypeholdEngine(std::string configFolder, GNotificationSink& sink);
+    ~GTypeholdEngine();
+    GTypeholdEngine(const GTypeholdEngine&) = delete;
+    GTypeholdEngine& operator=(const GTypeholdEngine&) = delete;
+
+    // Reads config.json (defaults, with a logged error, when it is missing or malformed).
+    void LoadConfig();
+    // The configuration as last read (for start-up settings).
+    GCoreConfig ConfigCopy() const;
+    // Builds the catalog and resumes the saved state; requests wait until this is done.
+    void Start();
+    // Re-reads config.json when its modification time changed, or always when forced, and
+    // notifies the clients of what changed.
+    void CheckConfig(bool force);
+    // Handles a request; the reply (never null) belongs to the caller.
+    CFMutableDictionaryRef Handle(GClientInfo& client, CFDictionaryRef request);
+    // Writes the state (also done after every change).
+    void Persist();
+
+    const std::string& ConfigFolder() const { return mConfigFolder; }
+    std::string FilePath(const std::string& name) const;
+
+private:
+    using THandler = TErrorCode (GTypeholdEngine::*)(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+
+    // A catalog font with what the engine knows about it.
+    struct GFontEntry
+    {
+        const CatalogFont* catalogFont = nullptr;
+        TSInt32 workgroupID = 0;
+        TSInt32 workgroupType = 0;
+        std::string workgroupName;
+        bool system = false;
+        bool canExport = true;
+        TSInt32 familyID = 0;
+        const FontFace& Face() const { return catalogFont->face; }
+        TUInt32 ID() const { return catalogFont->databaseID; }
+    };
+    struct GFontSet
+    {
+        TSInt32 id = 0;
+        std::string name;
+        TSInt32 workgroupID = 0;
+        std::vector<TUInt32> fonts;
+    };
+    struct GSmartList
+    {
+        TSInt32 id = 0;
+        std::string name;
+        std::vector<TSInt32> workgroups;
+        std::vector<TSInt32> sets;
+        std::vector<TSInt32> smartSets;
+    };
+    struct GClientState
+    {
+        TSInt32 appType = 0;
+        std::string logFile;
+        bool designActivation = false;
+    };
+
+    static const std::unordered_map<std::string, THandler>& Handlers();
+
+    // Catalog and workgroups.
+    std::unique_ptr<FontCatalog> BuildCatalog(const GCoreConfig& config) const;
+    void InstallCatalog(std::unique_ptr<FontCatalog> catalog);
+    void AssignWorkgroups();
+    const GFontEntry* FindFont(TUInt32 id) const;
+    const GWorkgroupConfig* FindWorkgroup(TSInt32 id) const;
+    // Whether a font lies in a query's workgroups (empty, 0 or -2 = all).
+    static bool InWorkgroups(const GFontEntry& font, const std::vector<TSInt32>& workgroups);
+    // Whether a document activation for a workgroup may use the font.
+    bool InDocumentScope(const GFontEntry& font, TSInt32 workgroup) const;
+    const GFontEntry* ChooseBestCandidate(const std::vector<const GFontEntry*>& candidates,
+                                          CFDictionaryRef identification) const;
+
+    // Activation.
+    TSInt32 RawStatus(const GFontEntry& font) const;
+    bool IsActive(const GFontEntry& font) const { return RawStatus(font) != kRawInactive; }
+    std::set<TUInt32> ActiveFontIDs() const;
+    // Adds the client's hold; false (and a missing-font notification) when the file is gone.
+    bool Hold(const GFontEntry& font, const std::string& client, TSInt32 kind);
+    // Compares the active fonts with an earlier set: notifications, the system font table, state.
+    void ActivationsChanged(const std::set<TUInt32>& before);
+    void WriteSystemFontTable() const;
+
+    // Records.
+    CFMutableDictionaryRef CreateFontRecord(const GFontEntry& font) const;
+    CFMutableDictionaryRef CreateSmartListFontRecord(const GFontEntry& font) const;
+    CFMutableArrayRef CreateFontRecords(const std::vector<const GFontEntry*>& fonts) const;
+    std::vector<const GFontEntry*> SmartListFonts(const std::vector<TSInt32>& workgroups,
+                                                  const std::vector<TSInt32>& sets,
+                                                  const std::vector<TSInt32>& smartSets, int depth) const;
+    GSmartList* FindSmartList(TSInt32 id);
+
+    // State.
+    void LoadState();
+    void SaveState();
+    CFDictionaryRef CreateStateDictionary() const;
+    void NotifyConfigChanges(const GCoreConfig& before, const GCoreConfig& after);
+    void NotifyAll(TUInt32 type, CFTypeRef payload, const std::string* onlyClient = nullptr);
+
+    // Requests (GTypeholdRequests.cpp).
+    TErrorCode Hello(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode InitAppInstance(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode InitThreadInstance(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode NoOperation(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode EnableDesignActivation(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontVaultPath(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetAreSchemaVersionsInSync(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetRunningStandalone(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetIsLoggedIn(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode IsAllWorkgroups(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetSystemWorkgroupID(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetAllWorkgroupsForUser(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetDefaultLibraryName(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetPermission(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode CanExportFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode ExportFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode CreateTopLevelSet(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode AddFontsToSets(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode ActivateFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode PreviewActivateFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode DeactivateFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode ActivateDocumentFontsByPath(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontIsActivated(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetClientFontActivationStates(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontConflicts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontsByPostscriptName(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontsByFamilyName(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontInfoByID(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode FindFontsInSameFamilyForActivation(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetGoogleFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetIsGoogleWebFontsEnabled(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode SetGoogleWebFontsEnabled(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode CanAccessGoogleFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetIsReplicationRunning(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetCurrentReplicationMode(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetRenderedPNGsDirectory(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode RenderFontNamePreviewPNGs(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode CreateSmartList(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode RenameSmartList(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode DeleteSmartList(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetSmartList(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetPanelSmartListTree(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode QueryForSmartListFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetAllSmartLists(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode SetSmartListQuery(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetSmartListFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode BeginLogging(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode Log(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode TrackFontPanelClick(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode SaveDocumentFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode NotImplemented(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode EmitNotifications(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode DumpState(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode Exit(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    // Replication runs outside the lock (it sleeps between steps).
+    TErrorCode Replicate(CFDictionaryRef args);
+
+    const std::string mConfigFolder;
+    GNotificationSink& mSink;
+
+    mutable std::mutex mMutex;
+    std::condition_variable mReadyCondition;
+    bool mReady = false;
+
+    GCoreConfig mConfig;
+    TSInt64 mConfigTime = -1;
+    std::unique_ptr<FontCatalog> mCatalog;
+    std::vector<GFontEntry> mFonts;
+    std::unordered_map<TUInt32, std::size_t> mFontIndex;
+
+    std::map<TUInt32, std::map<std::string, TSInt32>> mHolds; // font -> client -> kind
+    std::map<std::string, GClientState> mClients;
+    std::vector<GFontSet> mSets;
+    TSInt32 mNextSetID = 1;
+    std::vector<GSmartList> mSmartLists;
+    TSInt32 mNextSmartListID = 1;
+    CFMutableArrayRef mSavedDocuments = nullptr;
+    bool mGoogleWebFontsEnabled = true;
+    bool mReplicationRunning = false;
+};
+} // namespace typehold

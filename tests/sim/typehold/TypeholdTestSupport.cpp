@@ -1,0 +1,288 @@
+#include "TypeholdTestSupport.h"
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+void GLibraryTable::Resolve(HMODULE library)
+{
+    module = library;
+    missing = 0;
+#define LPI_RESOLVE(name, type)                                                                              \
+    name = library != nullptr                                                                                \
+               ? reinterpret_cast<type>(reinterpret_cast<void*>(GetProcAddress(library, #name)))             \
+               : nullptr;                                                                                    \
+    missing += name == nullptr ? 1 : 0;
+    LPI_ENTRY_POINTS(LPI_RESOLVE)
+#undef LPI_RESOLVE
+}
+
+GCoreLayout& GCoreLayout::Shared()
+{
+    static GCoreLayout* sLayout = []
+    {
+        auto* layout = new GCoreLayout;
+        // One folder per program, refreshed at every start (the library stays loaded from it, so
+        // it is not removed at exit).
+        wchar_t program[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, program, MAX_PATH);
+        layout->folder =
+            std::filesystem::absolute(std::filesystem::current_path() /
+                                      (std::filesystem::path(program).stem().wstring() + L" core folder"));
+        std::error_code error;
+        std::filesystem::create_directories(layout->folder, error);
+        const std::filesystem::path bin = PathFromUTF8(TYPEHOLD_BIN_DIR);
+        for (const char* name :
+             {"Typehold.exe", "typehold-ctl.exe", "CoreFoundation.dll", "LumorandPluginInterfaceX64.dll"})
+        {
+            CopyFileW((bin / name).c_str(), (layout->folder / name).c_str(), FALSE);
+        }
+        layout->library.Resolve(LoadLibraryW(layout->Program(L"LumorandPluginInterfaceX64.dll").c_str()));
+        return layout;
+    }();
+    return *sLayout;
+}
+
+// --- Notifications ------------------------------------------------------------------------------
+
+GNotificationRecorder& GNotificationRecorder::Shared()
+{
+    static GNotificationRecorder* sRecorder = new GNotificationRecorder;
+    return *sRecorder;
+}
+
+void GNotificationRecorder::Callback(std::uint32_t type, const void* payload)
+{
+    GEntry entry;
+    entry.type = type;
+    switch (type)
+    {
+    case kLPINotifyOnlineStateChanged:
+    case kLPINotifyGoogleWebFontsEnabled:
+        entry.value = *static_cast<const std::uint8_t*>(payload);
+        break;
+    case kLPINotifyFontActivated:
+    case kLPINotifyFontDeactivated:
+    case kLPINotifyFontMissing:
+    case kLPINotifyDesignActivationNonCompliant:
+        entry.value = *static_cast<const std::int32_t*>(payload);
+        break;
+    default:
+        if (payload != nullptr)
+        {
+            entry.dictionary.Reset(CFRetain(static_cast<CFTypeRef>(payload)));
+        }
+        break;
+    }
+    GNotificationRecorder& recorder = Shared();
+    std::lock_guard<std::mutex> lock(recorder.mMutex);
+    recorder.mEntries.push_back(std::move(entry));
+    recorder.mCondition.notify_all();
+}
+
+void GNotificationRecorder::Clear()
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    mEntries.clear();
+}
+
+bool GNotificationRecorder::WaitFor(const std::function<bool(const std::vector<GEntry>&)>& predicate,
+                                    int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    return mCondition.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                               [&] { return predicate(mEntries); });
+}
+
+std::size_t GNotificationRecorder::CountOf(std::uint32_t type)
+{
+    return ValuesOf(type).size();
+}
+
+std::vector<std::int64_t> GNotificationRecorder::ValuesOf(std::uint32_t type)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    std::vector<std::int64_t> values;
+    for (const GEntry& entry : mEntries)
+    {
+        if (entry.type == type)
+        {
+            values.push_back(entry.value);
+        }
+    }
+    return values;
+}
+
+CFDictionaryRef GNotificationRecorder::CopyFirstDictionary(std::uint32_t type)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    for (const GEntry& entry : mEntries)
+    {
+        if (entry.type == type && entry.dictionary)
+        {
+            return static_cast<CFDictionaryRef>(CFRetain(entry.dictionary.Get()));
+        }
+    }
+    return nullptr;
+}
+
+// --- Processes ----------------------------------------------------------------------------------
+
+std::wstring Wide(const std::string& utf8)
+{
+    return PathFromUTF8(utf8).wstring();
+}
+
+std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+    {
+        c = c == '/' ? '\\' : c;
+    }
+    return path;
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+{
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+    {
+        return -1;
+    }
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    {
+        GetExitCodeProcess(process.hProcess, &code);
+    }
+    else
+    {
+        TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+int RunCtl(const std::wstring& arguments)
+{
+    return RunProgram(GCoreLayout::Shared().Program(L"typehold-ctl.exe"), arguments);
+}
+
+GCoreProcess::~GCoreProcess()
+{
+    Stop();
+}
+
+bool GCoreProcess::Start()
+{
+    const std::wstring program = GCoreLayout::Shared().Program(L"Typehold.exe");
+    std::wstring commandLine = L"\"" + program + L"\" --config \"" + Wide(mConfigFolder) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+    {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    mProcess = process.hProcess;
+    if (WaitForInputIdle(mProcess, 10000) != 0)
+    {
+        return false;
+    }
+    // The pipe exists once the core has settled; wait until it answers.
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        if (WaitNamedPipeW(L"\\\\.\\pipe\\com.lumorand.typehold.core", 100))
+        {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+bool GCoreProcess::Running() const
+{
+    return mProcess != nullptr && WaitForSingleObject(mProcess, 0) == WAIT_TIMEOUT;
+}
+
+void GCoreProcess::Kill()
+{
+    if (mProcess != nullptr)
+    {
+        TerminateProcess(mProcess, 9);
+        WaitForSingleObject(mProcess, 10000);
+        CloseHandle(mProcess);
+        mProcess = nullptr;
+    }
+}
+
+void GCoreProcess::Stop()
+{
+    if (Running() && RunCtl(L"exit") == 0 && WaitForSingleObject(mProcess, 10000) == WAIT_OBJECT_0)
+    {
+        CloseHandle(mProcess);
+        mProcess = nullptr;
+    }
+    Kill();
+}
+
+// --- Configuration ------------------------------------------------------------------------------
+
+std::string TestFontsFolder()
+{
+    return WindowsPath(TYPEHOLD_TEST_FONTS_DIR);
+}
+
+std::string DocumentsFolder()
+{
+    return WindowsPath(TYPEHOLD_TEST_DOCUMENTS_DIR);
+}
+
+namespace
+{
+std::string JSONString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (const char c : text)
+    {
+        if (c == '\\' || c == '"')
+        {
+            quoted.push_back('\\');
+        }
+        quoted.push_back(c);
+    }
+    return quoted + "\"";
+}
+} // namespace
+
+std::string ConfigJSON(const std::string& extraMembers, std::vector<std::string> fontFolders,
+                       const std::string& extraWorkgroups)
+{
+    if (fontFolders.empty())
+    {
+        fontFolders.push_back(TestFontsFolder());
+    }
+    std::string folders;
+    for (const std::string& folder : fontFolders)
+    {
+        folders += (folders.empty() ? "" : ", ") + JSONString(folder);
+    }
+    std::string json =
+        "{\n  \"fontFolders\": [" + folders + "],\n" +
+        "  \"systemFonts\": {\"id\": 2, \"name\": \"System Fonts\", \"folders\": [" +
+        JSONString("Z:\\usr\\share\\fonts\\truetype\\dejavu") + "]},\n" + "  \"workgroups\": [\n" +
+        "    {\"id\": 1, \"name\": \"Font Library\", \"type\": 3},\n" + extraWorkgroups +
+        "    {\"id\": 8, \"name\": \"Google Fonts\", \"type\": 8, \"fonts\": [\"OpenSans*\"]}\n" + "  ]";
+    if (!extraMembers.empty())
+    {
+        json += ",\n  " + extraMembers;
+    }
+    return json + "\n}\n";
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Writes the documents of the font manager tests, naming fonts of the test catalog:
+#   make-documents.sh OUTDIR NODE_MODULES FONTS_DIR
+# - studio.psd and fifty.psd by ag-psd; OUTDIR/NAME.fonts is ag-psd's own reading of them.
+# - letter.pdf by ghostscript from a PostScript program set in test fonts (embedded subsets);
+#   letter.pdf.fonts is what poppler's pdffonts reports, subset tags removed.
+# - fifty.names: the 50 PostScript names fifty.psd uses (test fonts and URW base 35, per fc-scan).
+# Every .fonts file lists one name per line, sorted byte-wise, without duplicates.
+set -euo pipefail
+if [ $# -ne 3 ]; then
+    echo "usage: make-documents.sh OUTDIR NODE_MODULES FONTS_DIR" >&2
+    exit 2
+fi
+out=$1
+node_modules=$2
+fonts=$3
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+data=$(cd "$here/../../data" && pwd)
+urw=/usr/share/fonts/opentype/urw-base35
+export LC_ALL=C
+
+[ -d "$node_modules/ag-psd" ] || { echo "ag-psd is missing in $node_modules: run scripts/setup" >&2; exit 1; }
+[ -d "$fonts" ] || { echo "the test fonts are missing in $fonts: run scripts/setup" >&2; exit 1; }
+for tool in node gs pdffonts fc-scan; do
+    command -v $tool >/dev/null || { echo "$tool is missing: run scripts/setup" >&2; exit 1; }
+done
+
+rm -rf "$out"
+mkdir -p "$out/work"
+
+fc-scan --format "%{postscriptname}\n" "$fonts" "$urw" | sort -u | head -n 50 >"$out/fifty.names"
+[ "$(wc -l <"$out/fifty.names")" -eq 50 ] || { echo "fewer than 50 fonts in $fonts and $urw" >&2; exit 1; }
+
+NODE_PATH=$node_modules node "$here/typehold-documents.js" "$out" "$out/fifty.names"
+for file in "$out"/*.psd; do
+    NODE_PATH=$node_modules node "$data/psd-fonts.js" read "$file" >"$file.fonts"
+done
+
+# Ghostscript finds the test fonts through a font map of its own.
+cat >"$out/work/Fontmap" <<MAP
+/LiberationSans-Bold ($fonts/fonts-liberation/LiberationSans-Bold.ttf) ;
+/Carlito-Italic ($fonts/fonts-crosextra-carlito/Carlito-Italic.ttf) ;
+/EBGaramond12-Regular ($fonts/fonts-ebgaramond/EBGaramond12-Regular.otf) ;
+MAP
+cat >"$out/work/letter.ps" <<'PS'
+%!PS
+/line { exch findfont 13 scalefont setfont 72 exch moveto show } def
+(Dear reader,) /LiberationSans-Bold 720 line
+(the charts are ready.) /Carlito-Italic 700 line
+(With regards from the harbour) /EBGaramond12-Regular 680 line
+showpage
+PS
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sFONTMAP="$out/work/Fontmap" -I"$out/work" \
+    -sOutputFile="$out/letter.pdf" "$out/work/letter.ps"
+pdffonts "$out/letter.pdf" | tail -n +3 | awk '{ print $1 }' | sed -E 's/^[A-Z]{6}\+//' | sort -u >"$out/letter.pdf.fonts"
+
+rm -rf "$out/work"
+for file in "$out"/*.fonts; do
+    [ -s "$file" ] || { echo "no fonts reported for ${file%.fonts}" >&2; exit 1; }
+done
+echo "font manager test documents written to $out"
