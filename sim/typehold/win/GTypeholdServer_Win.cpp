@@ -26,8 +26,8 @@ void ServerLog(TSInt32 level, const char* format, ...)
 }
 } // namespace
 
-GTypeholdServer::GTypeholdServer(HWND window)
-    : mWindow(window), mStopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+GTypeholdServer::GTypeholdServer(DWORD mainThread)
+    : mMainThread(mainThread), mStopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
@@ -171,6 +171,11 @@ void GTypeholdServer::Serve(std::unique_ptr<GPipeConnection> connection)
         {
             break;
         }
+        if (MessageString(dictionary, protocol::kOpKey) == protocol::kOpExit)
+        {
+            // Only now: the requester has its answer before the process goes.
+            PostThreadMessageW(mMainThread, WM_QUIT, 0, 0);
+        }
     }
     if (!client.key.empty())
     {
@@ -244,11 +249,6 @@ void GTypeholdServer::Notify(TUInt32 type, CFTypeRef payload, const std::string*
 void GTypeholdServer::ActiveFontsChanged()
 {
     PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
-}
-
-void GTypeholdServer::ExitRequested()
-{
-    PostMessageW(mWindow, WM_CLOSE, 0, 0);
 }
 
 void GTypeholdServer::Shutdown()

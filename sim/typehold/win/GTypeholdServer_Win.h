@@ -17,7 +17,8 @@
 class GTypeholdServer final : public typehold::GNotificationSink
 {
 public:
-    explicit GTypeholdServer(HWND window);
+    // Exit requests end the message loop of the thread given.
+    explicit GTypeholdServer(DWORD mainThread);
     ~GTypeholdServer() override;
 
     // Creates the first pipe instance (clients can connect from then on) and starts listening.
@@ -27,7 +28,6 @@ public:
 
     void Notify(TUInt32 type, CFTypeRef payload, const std::string* onlyClient) override;
     void ActiveFontsChanged() override;
-    void ExitRequested() override;
 
 private:
     struct GSubscriber
@@ -46,7 +46,7 @@ private:
     void Serve(std::unique_ptr<GPipeConnection> connection);
     void WriteNotifications(std::shared_ptr<GSubscriber> subscriber);
 
-    HWND mWindow;
+    DWORD mMainThread;
     HANDLE mStopEvent;
     typehold::GTypeholdEngine* mpEngine = nullptr;
     std::mutex mSubscribersMutex;

@@ -5,7 +5,6 @@
 // and runs a hidden window with a message loop, so that a launcher waiting for it to settle
 // (WaitForInputIdle) sees it ready. The configuration is checked for changes every 250 ms.
 
-#include "GFileLogDestination.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "GTypeholdEngine.h"
@@ -16,6 +15,7 @@
 
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -66,6 +66,37 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
+// The core's log: every line appended in one write to a file opened for appending only, so that
+// lines of two processes (a second core on its way out) never overwrite each other.
+class GAppendingLog final : public GLogDestination
+{
+public:
+    explicit GAppendingLog(const std::string& path)
+        : mFile(CreateFileW(OSMakeOSStringFromUTF8String(path).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~GAppendingLog() override
+    {
+        if (mFile != INVALID_HANDLE_VALUE)
+        {
+            CloseHandle(mFile);
+        }
+    }
+    void Write(const TUTF8String& line) override
+    {
+        DWORD written = 0;
+        if (mFile != INVALID_HANDLE_VALUE)
+        {
+            WriteFile(mFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        }
+    }
+
+private:
+    HANDLE mFile;
+};
+
 // A path given in the form of the machine Wine runs on ("/home/...") becomes a drive path.
 std::string WindowsPath(std::string path)
 {
@@ -114,8 +145,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     {
         return protocol::kExitUsage;
     }
-    const std::string logPath = configFolder + "\\typehold.log";
-    EnableFileLogging(logPath);
+    GLogger::GetInstance().AddDestination("typehold",
+                                          std::make_unique<GAppendingLog>(configFolder + "\\typehold.log"));
     GLogger::GetInstance().SetThreshold("Typehold", GLogger::kInfo);
 
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, protocol::kInstanceMutexName);
@@ -127,6 +158,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
     MainLog(GLogger::kInfo, "Typehold starting: process %lu, configuration folder %s", GetCurrentProcessId(),
             configFolder.c_str());
+
+    GTypeholdServer server(GetCurrentThreadId());
+    GTypeholdEngine engine(configFolder, server);
+    engine.LoadConfig();
+    const TUInt32 delay = engine.ConfigCopy().startupDelayMs;
+    if (delay > 0)
+    {
+        MainLog(GLogger::kInfo, "Start-up held back for %u ms", delay);
+        Sleep(delay);
+    }
+    // The pipe exists before anything here can look idle to a launcher: whoever sees the core
+    // settled can connect.
+    if (!server.Start(engine))
+    {
+        return protocol::kExitStartFailed;
+    }
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // the thread's message queue
 
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = WindowProc;
@@ -141,25 +190,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         MainLog(GLogger::kError, "Cannot create the core's window: error %lu", GetLastError());
         return protocol::kExitStartFailed;
     }
-
-    GTypeholdServer server(window);
-    GTypeholdEngine engine(configFolder, server);
-    engine.LoadConfig();
-    const TUInt32 delay = engine.ConfigCopy().startupDelayMs;
-    if (delay > 0)
-    {
-        MainLog(GLogger::kInfo, "Start-up held back for %u ms", delay);
-        Sleep(delay);
-    }
-    if (!server.Start(engine))
-    {
-        return protocol::kExitStartFailed;
-    }
     sEngine = &engine;
     std::thread([&engine] { engine.Start(); }).detach();
     SetTimer(window, kConfigTimer, kConfigPollMs, nullptr);
+    MainLog(GLogger::kInfo, "Listening for clients");
 
-    MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
     {
         TranslateMessage(&message);

@@ -87,6 +87,36 @@ private:
     HWND mWindow = nullptr;
 };
 
+// A process started by a test, ended with it whatever happens.
+struct GLaunchedProcess
+{
+    HANDLE process = nullptr;
+
+    bool Start(const std::wstring& program, std::wstring commandLine)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
+        {
+            return false;
+        }
+        CloseHandle(started.hThread);
+        process = started.hProcess;
+        return true;
+    }
+    ~GLaunchedProcess()
+    {
+        if (process != nullptr)
+        {
+            TerminateProcess(process, 9);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+};
+
 std::vector<CFDictionaryRef> Records(CFArrayRef array)
 {
     std::vector<CFDictionaryRef> records;
@@ -477,6 +507,16 @@ TEST_F(TypeholdLibraryTest, ConfigurationChangesAndReplicationAreNotified)
     EXPECT_EQ(MessageInt(progress.Get(), "stepIndex"), 1);
     EXPECT_EQ(MessageInt(progress.Get(), "numSteps"), 3);
     EXPECT_FALSE(MessageString(progress.Get(), "text").empty());
+
+    // A core that exits normally says so.
+    ASSERT_EQ(RunCtl(L"exit"), 0);
+    EXPECT_TRUE(recorder.WaitFor(
+        [](const auto& entries)
+        {
+            return std::any_of(entries.begin(), entries.end(),
+                               [](const auto& e) { return e.type == kLPINotifyAgentShutdown; });
+        },
+        5000));
 }
 
 TEST_F(TypeholdLibraryTest, KilledCoreIsUnavailableUntilResetAndRelaunch)
@@ -557,12 +597,9 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
         return info.substr(start, info.find_first_of("\r\n", start) - start);
     };
     std::wstring commandLine = L"\"" + Wide(value("typehold.path")) + L"\" " + Wide(value("typehold.args"));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION launched{};
-    ASSERT_TRUE(CreateProcessW(Wide(value("typehold.path")).c_str(), commandLine.data(), nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, &startup, &launched));
-    EXPECT_EQ(WaitForInputIdle(launched.hProcess, 2000), 0u)
+    GLaunchedProcess launched;
+    ASSERT_TRUE(launched.Start(Wide(value("typehold.path")), commandLine));
+    EXPECT_EQ(WaitForInputIdle(launched.process, 2000), 0u)
         << "the core settles within the launcher's 2000 ms";
 
     // A second core exits at once with 3.
@@ -570,10 +607,9 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
     std::uint32_t running = 0;
     EXPECT_EQ(mLibrary->GetIsCoreAgentProcessRunning(Facade(), &running), 0u);
     EXPECT_EQ(running, 1u);
-    ASSERT_EQ(RunCtl(L"exit"), 0);
-    EXPECT_EQ(WaitForSingleObject(launched.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(launched.hThread);
-    CloseHandle(launched.hProcess);
+    mLibrary->ResetPluginFacadeInstance();
+    EXPECT_EQ(RunCtl(L"exit"), 0) << CoreLog();
+    EXPECT_EQ(WaitForSingleObject(launched.process, 10000), WAIT_OBJECT_0);
 
     // Line feeds only, no arguments, per user; then removed.
     ASSERT_EQ(RunProgram(installer, L"--per-user --lf --no-args --typehold \"" + core + L"\""), 0);
@@ -587,14 +623,10 @@ TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
 
     // A core held back at start-up never settles in time.
     WriteConfig(ConfigJSON("\"startupDelayMs\": 4000"));
-    ASSERT_TRUE(CreateProcessW(core.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &launched));
-    EXPECT_EQ(WaitForInputIdle(launched.hProcess, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(WaitForSingleObject(launched.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
-    TerminateProcess(launched.hProcess, 9);
-    WaitForSingleObject(launched.hProcess, 10000);
-    CloseHandle(launched.hThread);
-    CloseHandle(launched.hProcess);
+    GLaunchedProcess delayed;
+    ASSERT_TRUE(delayed.Start(core, commandLine));
+    EXPECT_EQ(WaitForInputIdle(delayed.process, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(delayed.process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
 }
 
 TEST_F(TypeholdLibraryTest, HostileFontFilesAreSkippedAndIDsStayStable)
@@ -622,6 +654,26 @@ TEST_F(TypeholdLibraryTest, HostileFontFilesAreSkippedAndIDsStayStable)
     mCore->Stop();
     ASSERT_TRUE(mCore->Start());
     EXPECT_EQ(FontID("Caladea-Bold"), id);
+
+    // A font whose file went away is reported missing instead of activated.
+    std::filesystem::remove(PathFromUTF8(folder + "\\Caladea-Bold.ttf"));
+    std::uint32_t notActivated = 0;
+    std::uint32_t count = 0;
+    LPIFontActivationResult result{};
+    std::uint32_t resultCount = 0;
+    ASSERT_EQ(mLibrary->ActivateFonts(Facade(), 1, &id, 0, 1, 1, 1, 1, 1, &notActivated, &result, &count,
+                                      &resultCount),
+              0u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(resultCount, 1u);
+    EXPECT_TRUE(GNotificationRecorder::Shared().WaitFor(
+        [id](const auto& entries)
+        {
+            return std::any_of(entries.begin(), entries.end(),
+                               [id](const auto& e)
+                               { return e.type == kLPINotifyFontMissing && e.value == id; });
+        },
+        5000));
 }
 
 TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsSmartListsAndPreviews)

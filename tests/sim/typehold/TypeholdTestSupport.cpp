@@ -35,8 +35,7 @@ GCoreLayout& GCoreLayout::Shared()
         for (const char* name :
              {"Typehold.exe", "typehold-ctl.exe", "CoreFoundation.dll", "LumorandPluginInterfaceX64.dll"})
         {
-            std::filesystem::copy_file(bin / name, layout->folder / name,
-                                       std::filesystem::copy_options::overwrite_existing, error);
+            CopyFileW((bin / name).c_str(), (layout->folder / name).c_str(), FALSE);
         }
         layout->library.Resolve(LoadLibraryW(layout->Program(L"LumorandPluginInterfaceX64.dll").c_str()));
         return layout;

@@ -40,8 +40,8 @@ CFMutableDictionaryRef SampleMessage()
     const UInt8 bytes[] = {0, 1, 2, 255};
     GCFHolder<CFDataRef> data(CFDataCreate(kCFAllocatorDefault, bytes, 4));
     SetValue(message, "data", data.Get());
-    const UniChar withNul[] = {'a', 0, 'b'};
-    GCFHolder<CFStringRef> nul(CFStringCreateWithCharacters(kCFAllocatorDefault, withNul, 3));
+    const UniChar withNul[] = {0x018F, 0}; // a NUL after a two-byte character
+    GCFHolder<CFStringRef> nul(CFStringCreateWithCharacters(kCFAllocatorDefault, withNul, 2));
     SetValue(message, "nul", nul.Get());
     GCFHolder<CFMutableDictionaryRef> images(CreateMutableDictionary()); // number keys, as previews use
     GCFHolder<CFNumberRef> key(CreateNumber(1001));

@@ -52,8 +52,6 @@ public:
     virtual void Notify(TUInt32 type, CFTypeRef payload, const std::string* onlyClient) = 0;
     // The set of active fonts changed; the system font table has been rewritten.
     virtual void ActiveFontsChanged() = 0;
-    // A client asked the core to exit.
-    virtual void ExitRequested() = 0;
 };
 
 // Who sends a request: filled in by the connection's "Hello".

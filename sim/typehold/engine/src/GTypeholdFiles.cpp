@@ -132,6 +132,15 @@ bool CreateFolders(const std::string& path)
 
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& error)
 {
+#ifdef _WIN32
+    // (The runtime's copy_file does not replace an existing file here.)
+    if (!CopyFileW(PathFromUTF8(from).c_str(), PathFromUTF8(to).c_str(), FALSE))
+    {
+        error = "error " + std::to_string(GetLastError());
+        return false;
+    }
+    return true;
+#else
     std::error_code code;
     fs::copy_file(PathFromUTF8(from), PathFromUTF8(to), fs::copy_options::overwrite_existing, code);
     if (code)
@@ -140,6 +149,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
         return false;
     }
     return true;
+#endif
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name)

@@ -1290,8 +1290,8 @@ TErrorCode GTypeholdEngine::DumpState(GClientInfo&, CFDictionaryRef, CFMutableDi
 
 TErrorCode GTypeholdEngine::Exit(GClientInfo& client, CFDictionaryRef, CFMutableDictionaryRef)
 {
+    // The transport ends the process once the reply is on its way.
     LogLine(GLogger::kInfo, "Exit requested by %s", client.key.c_str());
-    mSink.ExitRequested();
     return CoreErrorCodes::kSuccess;
 }
 } // namespace typehold

@@ -29,22 +29,13 @@ void AppendU64(std::string& out, std::uint64_t value)
 
 bool EncodeString(CFStringRef string, std::string& out)
 {
+    // One conversion into room for the longest form (three bytes per UTF-16 unit).
     const CFIndex length = CFStringGetLength(string);
-    // The string's own UTF-8 form when it has one; it is cut at an embedded NUL, which a UTF-8
-    // length shorter than the UTF-16 length reveals.
-    const char* direct = CFStringGetCStringPtr(string, kCFStringEncodingUTF8);
-    const std::size_t directSize = direct != nullptr ? std::strlen(direct) : 0;
-    if (direct != nullptr && directSize >= static_cast<std::size_t>(length))
-    {
-        AppendU32(out, static_cast<std::uint32_t>(directSize));
-        out.append(direct, directSize);
-        return true;
-    }
+    std::vector<UInt8> bytes(static_cast<std::size_t>(length) * 3);
     CFIndex used = 0;
-    CFStringGetBytes(string, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false, nullptr, 0, &used);
-    std::vector<UInt8> bytes(static_cast<std::size_t>(used));
-    CFIndex converted = CFStringGetBytes(string, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false,
-                                         bytes.data(), used, &used);
+    const CFIndex converted =
+        CFStringGetBytes(string, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false, bytes.data(),
+                         static_cast<CFIndex>(bytes.size()), &used);
     if (converted != length)
     {
         return false; // an unpaired surrogate has no UTF-8 form
