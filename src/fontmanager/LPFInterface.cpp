@@ -77,8 +77,9 @@ LPFInterface::LPFInterface(CFStringRef hostApp, CFStringRef pluginVersion, CFStr
     }
     else
     {
-        TraceLog(0, "LPFInterface: the framework library %s could not be loaded; preferences and dialogs are "
-                    "unavailable",
+        TraceLog(0,
+                 "LPFInterface: the framework library %s could not be loaded; preferences and dialogs are "
+                 "unavailable",
                  kLumorandFrameworkLibraryName);
     }
     mCreated = true;
@@ -339,8 +340,8 @@ void LPFInterface::SetFontManagerBundleName(CFStringRef name)
     {
         return;
     }
-    CFMutableDictionaryRef details = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                               &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef details = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     if (details == nullptr)
     {
         return;
@@ -390,7 +391,8 @@ void LPFInterface::ShowLoggedOutMessage()
 bool LPFInterface::AskRetryLaunch(bool standalone)
 {
     const TSInt32 pressed =
-        standalone ? ShowNumberedMessage(kRetryLaunchStandaloneTitle, kRetryLaunchStandaloneText, kMessageBoxTwoButtons)
+        standalone ? ShowNumberedMessage(kRetryLaunchStandaloneTitle, kRetryLaunchStandaloneText,
+                                         kMessageBoxTwoButtons)
                    : ShowNumberedMessage(kRetryLaunchTitle, kRetryLaunchText, kMessageBoxTwoButtons);
     return pressed == 1;
 }
@@ -439,7 +441,8 @@ void LPFInterface::ShowFormattedMessage(TSInt32 formatNumber, CFStringRef text)
     {
         return;
     }
-    CFStringRef message = CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, format, text != nullptr ? text : CFSTR(""));
+    CFStringRef message =
+        CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, format, text != nullptr ? text : CFSTR(""));
     if (message != nullptr)
     {
         mpFramework->ShowMessageBox(nullptr, message, kMessageBoxOK);

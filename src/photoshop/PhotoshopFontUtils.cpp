@@ -160,7 +160,8 @@ TUTF8String AliasToFullPath(Handle alias, std::vector<char>& data)
     const Ptr bytes = handles.Lock(alias, oldLock);
     if (bytes != nullptr)
     {
-        data.assign(bytes, bytes + std::min<std::size_t>(static_cast<std::size_t>(size), kAliasExaminedBytes));
+        data.assign(bytes,
+                    bytes + std::min<std::size_t>(static_cast<std::size_t>(size), kAliasExaminedBytes));
     }
     handles.Unlock(alias, oldLock);
     const std::size_t limit = std::min(data.size(), kAliasPathCapacity - 1);
@@ -367,10 +368,11 @@ std::int32_t IndexOfDocumentWithPath(const TUTF8String& requestedPath)
             for (std::int32_t index = count; index >= 1; --index)
             {
                 InfoValue value;
-                const OSErr error =
-                    GetInfoByIndex(static_cast<std::uint32_t>(index), kDocumentClass, kFileReferenceKey, &value);
-                const TUTF8String documentPath =
-                    (error == 0 && value.alias != nullptr) ? GetUTF8EncodedPathFromFileAlias(value.alias) : "";
+                const OSErr error = GetInfoByIndex(static_cast<std::uint32_t>(index), kDocumentClass,
+                                                   kFileReferenceKey, &value);
+                const TUTF8String documentPath = (error == 0 && value.alias != nullptr)
+                                                     ? GetUTF8EncodedPathFromFileAlias(value.alias)
+                                                     : "";
                 value.Release();
                 if (error != 0)
                 {
@@ -384,7 +386,8 @@ std::int32_t IndexOfDocumentWithPath(const TUTF8String& requestedPath)
             }
         }
     }
-    TraceLog(-1, "%s('%s') returning %d", "IndexOfDocumentWithPath", requestedPath.c_str(), static_cast<int>(result));
+    TraceLog(-1, "%s('%s') returning %d", "IndexOfDocumentWithPath", requestedPath.c_str(),
+             static_cast<int>(result));
     return result;
 }
 
@@ -405,7 +408,8 @@ std::int32_t GetDocumentID(TUInt32& documentID, const TUTF8String& path)
         value.Release();
     }
     TraceLog(-1, "Exiting %s('%s', index=%d, documentID=0x%08x, result=%d)", name, path.c_str(),
-             static_cast<int>(index), static_cast<unsigned>(result == 0 ? documentID : 0), static_cast<int>(result));
+             static_cast<int>(index), static_cast<unsigned>(result == 0 ? documentID : 0),
+             static_cast<int>(result));
     return result;
 }
 
@@ -438,7 +442,8 @@ TUTF8String GetUTF8EncodedPathFromFileAlias(Handle alias)
         {
             return NormalisePathEncoding(narrowPath);
         }
-        TraceLog(0, "AliasToFullPath() returned '%s', which does not exist. Looking elsewhere.", narrowPath.c_str());
+        TraceLog(0, "AliasToFullPath() returned '%s', which does not exist. Looking elsewhere.",
+                 narrowPath.c_str());
         const TUTF16String converted = NarrowPathAsUTF16(narrowPath);
         for (const TUTF16String& stored : StoredUTF16Strings(data))
         {
@@ -475,7 +480,8 @@ void GetDocumentFonts(const TUTF8String& path, std::vector<TUTF8String>& fontNam
     {
         CommonFunctionality::GetFontNamesFromNonXMPSectionOfAdobeDocument(path, fontNames);
     }
-    TraceLog(-1, "Exiting %s('%s', fontNames.size()==%d)", name, path.c_str(), static_cast<int>(fontNames.size()));
+    TraceLog(-1, "Exiting %s('%s', fontNames.size()==%d)", name, path.c_str(),
+             static_cast<int>(fontNames.size()));
 }
 
 void PSGetDocumentFonts(CFMutableArrayRef* fontNames, const TUTF8String& path)

@@ -55,7 +55,8 @@ bool PostScriptNameIs(CFDictionaryRef font, CFStringRef name)
 
 bool HasPossibleReplacements(CFDictionaryRef font)
 {
-    const auto replacements = static_cast<CFArrayRef>(CFDictionaryGetValue(font, CFSTR("PossibleReplacements")));
+    const auto replacements =
+        static_cast<CFArrayRef>(CFDictionaryGetValue(font, CFSTR("PossibleReplacements")));
     return replacements != nullptr && CFGetTypeID(replacements) == CFArrayGetTypeID() &&
            CFArrayGetCount(replacements) > 0;
 }
@@ -92,7 +93,8 @@ TSInt32 Startup(bool allowDialogs)
         result = -1;
         if (allowDialogs)
         {
-            pendingMessage = !hostOK ? PendingMessage::kIncompatibleHost : PendingMessage::kIncompatibleFontManager;
+            pendingMessage =
+                !hostOK ? PendingMessage::kIncompatibleHost : PendingMessage::kIncompatibleFontManager;
         }
     }
 
@@ -143,8 +145,8 @@ TSInt32 Startup(bool allowDialogs)
         }
     }
 
-    if (PortolanGlobals::IsPluginEnabled() && lpf != nullptr && lpf->GetEnablePlugin() && fontManager != nullptr &&
-        fontManager->IsLoggedIn() && !fontManager->GetRunningStandalone())
+    if (PortolanGlobals::IsPluginEnabled() && lpf != nullptr && lpf->GetEnablePlugin() &&
+        fontManager != nullptr && fontManager->IsLoggedIn() && !fontManager->GetRunningStandalone())
     {
         TraceLog(0, "checking for workgroups at startup");
         if (!fontManager->UserHasWorkgroups())
@@ -176,7 +178,8 @@ TSInt32 ActivateFontsForDocument(bool openingNewDocument, TSInt32& numFontsActiv
 
     LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
     FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
-    if (lpf != nullptr && fontManager != nullptr && PortolanGlobals::IsPluginOperational() && record != nullptr)
+    if (lpf != nullptr && fontManager != nullptr && PortolanGlobals::IsPluginOperational() &&
+        record != nullptr)
     {
         if (openingNewDocument && record->GetIdentifier().empty())
         {
@@ -238,8 +241,10 @@ TSInt32 ActivateFontsForDocument(bool openingNewDocument, TSInt32& numFontsActiv
             CFRelease(array);
         }
     }
-    TraceLog(-1, "ActivateFontsForDocument(bOpeningNewDocument=%d, numFontsActivated=%d, filePath='%s') returning -1",
-             openingNewDocument ? 1 : 0, static_cast<int>(numFontsActivated), path.c_str());
+    TraceLog(
+        -1,
+        "ActivateFontsForDocument(bOpeningNewDocument=%d, numFontsActivated=%d, filePath='%s') returning -1",
+        openingNewDocument ? 1 : 0, static_cast<int>(numFontsActivated), path.c_str());
     return -1;
 }
 
@@ -291,8 +296,8 @@ void RemoveFontsThatHaveNoPossibleReplacement(CFMutableArrayRef problemFonts)
         {
             continue;
         }
-        const bool pseudoFont =
-            PostScriptNameIs(font, CFSTR("PhotoshopKinsokuHard")) || PostScriptNameIs(font, CFSTR("AdobeInvisFont"));
+        const bool pseudoFont = PostScriptNameIs(font, CFSTR("PhotoshopKinsokuHard")) ||
+                                PostScriptNameIs(font, CFSTR("AdobeInvisFont"));
         if (pseudoFont && !HasPossibleReplacements(font))
         {
             const TUTF8String name = XCFStringCopyUTF8(XCFDictionaryGetString(font, CFSTR("PostScriptName")));
@@ -303,7 +308,8 @@ void RemoveFontsThatHaveNoPossibleReplacement(CFMutableArrayRef problemFonts)
     }
 }
 
-void GetFontNamesFromNonXMPSectionOfAdobeDocument(const TUTF8String& path, std::vector<TUTF8String>& fontNames)
+void GetFontNamesFromNonXMPSectionOfAdobeDocument(const TUTF8String& path,
+                                                  std::vector<TUTF8String>& fontNames)
 {
     const char* const name = "CommonFunctionality::GetFontNamesFromNonXMPSectionOfAdobeDocument";
     TraceLog(1, "Entering %s('%s', ...)", name, path.c_str());
@@ -318,7 +324,8 @@ void GetFontNamesFromNonXMPSectionOfAdobeDocument(const TUTF8String& path, std::
     {
         fontNames.insert(fontNames.end(), names.begin(), names.end());
     }
-    TraceLog(-1, "Exiting %s('%s', fontNames.size()==%d)", name, path.c_str(), static_cast<int>(fontNames.size()));
+    TraceLog(-1, "Exiting %s('%s', fontNames.size()==%d)", name, path.c_str(),
+             static_cast<int>(fontNames.size()));
 }
 
 void ResetStartupForTesting()

@@ -22,25 +22,26 @@ constexpr TUInt32 kFaceTraceBufferSize = 65536;
 constexpr std::size_t kNameCapacity = 128;
 
 // The keys that may remain in a record written into a document, in their order.
-constexpr const char* kSluggableKeys[] = {"PostScriptName",   "FontKind", "Foundry",
-                                          "Version",          "KerningChecksum",
-                                          "Checksum",         "FaceTrace_1.2_Checksum",
-                                          "OutlineFileSize",  "OutlineFileName",
-                                          "Family"};
+constexpr const char* kSluggableKeys[] = {
+    "PostScriptName",         "FontKind",        "Foundry",         "Version", "KerningChecksum", "Checksum",
+    "FaceTrace_1.2_Checksum", "OutlineFileSize", "OutlineFileName", "Family"};
 
 CFDictionaryRef SluggableKeys()
 {
-    static CFDictionaryRef sDictionary = [] {
+    static CFDictionaryRef sDictionary = []
+    {
         CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(
             kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
         for (const char* key : kSluggableKeys)
         {
-            CFStringRef keyString = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+            CFStringRef keyString =
+                CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
             CFDictionarySetValue(dictionary, keyString, CFSTR(""));
             CFRelease(keyString);
             TraceLog(0, "Added key '%s' to sluggableKeysDictionary.", key);
         }
-        TraceLog(0, "sluggableKeysDictionary has %d entries", static_cast<int>(CFDictionaryGetCount(dictionary)));
+        TraceLog(0, "sluggableKeysDictionary has %d entries",
+                 static_cast<int>(CFDictionaryGetCount(dictionary)));
         return static_cast<CFDictionaryRef>(dictionary);
     }();
     return sDictionary;
@@ -70,14 +71,14 @@ bool StringIs(CFStringRef value, const char* text)
 
 bool ContainsIgnoringCase(CFStringRef value, CFStringRef part)
 {
-    return value != nullptr &&
-           CFStringFindWithOptions(value, part, CFRangeMake(0, CFStringGetLength(value)), kCFCompareCaseInsensitive,
-                                   nullptr);
+    return value != nullptr && CFStringFindWithOptions(value, part, CFRangeMake(0, CFStringGetLength(value)),
+                                                       kCFCompareCaseInsensitive, nullptr);
 }
 
 bool EqualIgnoringCase(CFStringRef a, CFStringRef b)
 {
-    return a != nullptr && b != nullptr && CFStringCompare(a, b, kCFCompareCaseInsensitive) == kCFCompareEqualTo;
+    return a != nullptr && b != nullptr &&
+           CFStringCompare(a, b, kCFCompareCaseInsensitive) == kCFCompareEqualTo;
 }
 
 // The database ID of a record (a number, or decimal text), 0 when absent.
@@ -88,10 +89,9 @@ TUInt32 DatabaseIDOf(CFDictionaryRef font)
     {
         return static_cast<TUInt32>(id);
     }
-    return font != nullptr
-               ? static_cast<TUInt32>(XCFDictionaryGetIntegerFromString(font, CFSTR("DatabaseID"),
-                                                                        kCFStringEncodingUTF8))
-               : 0;
+    return font != nullptr ? static_cast<TUInt32>(XCFDictionaryGetIntegerFromString(font, CFSTR("DatabaseID"),
+                                                                                    kCFStringEncodingUTF8))
+                           : 0;
 }
 
 bool IsDictionary(const void* value)
@@ -149,7 +149,8 @@ int DecideByActivation(CFDictionaryRef font1, CFDictionaryRef font2)
         return 0;
     }
     TUInt32 activated[2] = {0, 0};
-    const LPIFacade facade = loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
+    const LPIFacade facade =
+        loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
     if (loader->pfGetFontIsActivated(facade, 2, ids, activated) != 0)
     {
         return 0;
@@ -194,8 +195,8 @@ TSInt32 ParseFaceTraceText(const char* text, TUInt32 databaseID, const char* nam
         return -1;
     }
     CFStringRef errorText = nullptr;
-    CFPropertyListRef parsed =
-        CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, kCFPropertyListMutableContainers, &errorText);
+    CFPropertyListRef parsed = CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data,
+                                                               kCFPropertyListMutableContainers, &errorText);
     CFRelease(data);
     if (parsed == nullptr || CFGetTypeID(parsed) != CFArrayGetTypeID())
     {
@@ -218,20 +219,21 @@ TSInt32 ParseFaceTraceText(const char* text, TUInt32 databaseID, const char* nam
     {
         const auto first = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(records, 0));
         TSInt32 workgroupType = 0;
-        const bool hasType =
-            XCFDictionaryGetNumber(first, CFSTR("WorkgroupType"), &workgroupType) ||
-            (StringValue(first, "WorkgroupType") != nullptr &&
-             (workgroupType = XCFDictionaryGetIntegerFromString(first, CFSTR("WorkgroupType"), kCFStringEncodingUTF8),
-              true));
+        const bool hasType = XCFDictionaryGetNumber(first, CFSTR("WorkgroupType"), &workgroupType) ||
+                             (StringValue(first, "WorkgroupType") != nullptr &&
+                              (workgroupType = XCFDictionaryGetIntegerFromString(
+                                   first, CFSTR("WorkgroupType"), kCFStringEncodingUTF8),
+                               true));
         if (hasType && fontManager != nullptr && fontManager->IsHiddenWorkgroupType(workgroupType))
         {
             if (excludedRemote != nullptr)
             {
                 *excludedRemote = true;
             }
-            TraceLog(0, "Excluding version with checksum %d because it's remote and we're running standalone.",
-                     static_cast<int>(XCFDictionaryGetIntegerFromString(first, CFSTR("FaceTrace_1.2_Checksum"),
-                                                                        kCFStringEncodingUTF8)));
+            TraceLog(0,
+                     "Excluding version with checksum %d because it's remote and we're running standalone.",
+                     static_cast<int>(XCFDictionaryGetIntegerFromString(
+                         first, CFSTR("FaceTrace_1.2_Checksum"), kCFStringEncodingUTF8)));
             CFRelease(parsed);
             return 0;
         }
@@ -270,7 +272,8 @@ CFStringRef FaceTraceSupport::CreateStringStrippingIllegalCharsInPostScriptName(
     return CreateCFStringFromUTF8String(text);
 }
 
-bool FaceTraceSupport::PSNameMightHaveCruftAppended(const char* name, std::size_t capacity, char* outShorterName)
+bool FaceTraceSupport::PSNameMightHaveCruftAppended(const char* name, std::size_t capacity,
+                                                    char* outShorterName)
 {
     TraceLog(1, "Entering PSNameMightHaveCruftAppended('%s', ...)", name != nullptr ? name : "");
     bool result = false;
@@ -408,7 +411,8 @@ TSInt32 FaceTraceSupport::GetFaceTraceData(CFDictionaryRef font, TSInt32 kind, b
     CFStringGetCString(nameString, name, sizeof(name), kCFStringEncodingUTF8);
 
     const auto countOf = [](CFArrayRef array) { return array != nullptr ? CFArrayGetCount(array) : 0; };
-    const auto lookUp = [&](const char* lookupName, TSInt32 lookupKind) {
+    const auto lookUp = [&](const char* lookupName, TSInt32 lookupKind)
+    {
         if (*inOutFonts != nullptr)
         {
             CFRelease(*inOutFonts);
@@ -455,15 +459,17 @@ TSInt32 FaceTraceSupport::GetFaceTraceData(CFDictionaryRef font, TSInt32 kind, b
     const CFIndex matches = countOf(*inOutFonts);
     if (matches > 1)
     {
-        TraceLog(0, "...Sorting a %d-element array of FaceTrace data for '%s'.", static_cast<int>(matches), name);
-        CFArraySortValues(*inOutFonts, CFRangeMake(0, matches), PickBestMatchCallBack, const_cast<void*>(
-                                                                                           static_cast<const void*>(font)));
+        TraceLog(0, "...Sorting a %d-element array of FaceTrace data for '%s'.", static_cast<int>(matches),
+                 name);
+        CFArraySortValues(*inOutFonts, CFRangeMake(0, matches), PickBestMatchCallBack,
+                          const_cast<void*>(static_cast<const void*>(font)));
     }
     TraceLog(-1, "Exiting GetFaceTraceData with data for %d match(es).", static_cast<int>(matches));
     return code;
 }
 
-CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, const void* value2, void* context)
+CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, const void* value2,
+                                                           void* context)
 {
     TraceLog(1, "Entering PickBestMatchCallBack.");
     const auto font1 = static_cast<CFDictionaryRef>(value1);
@@ -489,12 +495,14 @@ CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, c
         TraceLog(0, "...Two active fonts - one must be a system font.");
         if (!StringIs(StringValue(font1, "IsSystem"), "1"))
         {
-            TraceLog(0, "...Choosing non-system fontRef1 since user has explicitly overridden system version.");
+            TraceLog(0,
+                     "...Choosing non-system fontRef1 since user has explicitly overridden system version.");
             result = -1;
         }
         else if (!StringIs(StringValue(font2, "IsSystem"), "1"))
         {
-            TraceLog(0, "...Choosing non-system fontRef2 since user has explicitly overridden system version.");
+            TraceLog(0,
+                     "...Choosing non-system fontRef2 since user has explicitly overridden system version.");
             result = 1;
         }
     }
@@ -536,9 +544,8 @@ CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, c
     // 5. An Adobe foundry.
     if (result == 0)
     {
-        const auto isAdobe = [](CFStringRef foundry) {
-            return foundry != nullptr && Utf8(foundry).find("Adobe") != TUTF8String::npos;
-        };
+        const auto isAdobe = [](CFStringRef foundry)
+        { return foundry != nullptr && Utf8(foundry).find("Adobe") != TUTF8String::npos; };
         result = Prefer(isAdobe(StringValue(font1, "Foundry")), isAdobe(StringValue(font2, "Foundry")));
         if (result != 0)
         {
@@ -557,8 +564,9 @@ CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, c
     // 7. Temporary, 8. in the vault.
     if (result == 0)
     {
-        result = Prefer(StringIs(StringValue(font1, "IsTemp"), "1") && StringIs(StringValue(font2, "IsTemp"), "0"),
-                        StringIs(StringValue(font2, "IsTemp"), "1") && StringIs(StringValue(font1, "IsTemp"), "0"));
+        result = Prefer(
+            StringIs(StringValue(font1, "IsTemp"), "1") && StringIs(StringValue(font2, "IsTemp"), "0"),
+            StringIs(StringValue(font2, "IsTemp"), "1") && StringIs(StringValue(font1, "IsTemp"), "0"));
         if (result != 0)
         {
             TraceLog(0, "Choice based on kFT_IsTempKey.");
@@ -567,8 +575,9 @@ CFComparisonResult FaceTraceSupport::PickBestMatchCallBack(const void* value1, c
     }
     if (result == 0)
     {
-        result = Prefer(StringIs(StringValue(font1, "IsVault"), "1") && StringIs(StringValue(font2, "IsVault"), "0"),
-                        StringIs(StringValue(font2, "IsVault"), "1") && StringIs(StringValue(font1, "IsVault"), "0"));
+        result = Prefer(
+            StringIs(StringValue(font1, "IsVault"), "1") && StringIs(StringValue(font2, "IsVault"), "0"),
+            StringIs(StringValue(font2, "IsVault"), "1") && StringIs(StringValue(font1, "IsVault"), "0"));
         if (result != 0)
         {
             TraceLog(0, "Choice based on kFT_IsVaultKey.");
@@ -600,7 +609,8 @@ TSInt32 FaceTraceSupport::GetFaceTraceDataForBestMatch(CFDictionaryRef font, TSI
         const void* best = CFArrayGetValueAtIndex(candidates, 0);
         if (IsDictionary(best))
         {
-            *outBest = CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFDictionaryRef>(best));
+            *outBest =
+                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFDictionaryRef>(best));
         }
     }
     if (candidates != nullptr)
@@ -699,7 +709,8 @@ TSInt32 FaceTraceSupport::AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TS
             const auto state = activated.find(DatabaseIDOf(font));
             if (state == activated.end() || !state->second)
             {
-                TraceLog(0, "Removing inactive '%s' from fonts.", Utf8(StringValue(font, "PostScriptName")).c_str());
+                TraceLog(0, "Removing inactive '%s' from fonts.",
+                         Utf8(StringValue(font, "PostScriptName")).c_str());
                 CFArrayRemoveValueAtIndex(fonts, i);
             }
         }
@@ -711,8 +722,9 @@ TSInt32 FaceTraceSupport::AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TS
         for (CFIndex i = 0; i < CFArrayGetCount(fonts) && onlySluggable; ++i)
         {
             const void* value = CFArrayGetValueAtIndex(fonts, i);
-            onlySluggable = !IsDictionary(value) ||
-                            CFDictionaryGetCount(static_cast<CFDictionaryRef>(value)) <= CFDictionaryGetCount(SluggableKeys());
+            onlySluggable =
+                !IsDictionary(value) || CFDictionaryGetCount(static_cast<CFDictionaryRef>(value)) <=
+                                            CFDictionaryGetCount(SluggableKeys());
         }
         if (!onlySluggable)
         {
@@ -726,7 +738,8 @@ TSInt32 FaceTraceSupport::AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TS
 CFIndex FaceTraceSupport::MergeFacetraceDictionaryIntoArray(CFMutableArrayRef fonts, CFDictionaryRef font)
 {
     const char* const functionName = "FaceTraceSupport::MergeFacetraceDictionaryIntoArray";
-    TraceLog(1, "Entering %s(pDocFaceTraceData (CFArrayGetCount=%d), documentFontRef (CFDictionaryGetCount=%d))",
+    TraceLog(1,
+             "Entering %s(pDocFaceTraceData (CFArrayGetCount=%d), documentFontRef (CFDictionaryGetCount=%d))",
              functionName, static_cast<int>(fonts != nullptr ? CFArrayGetCount(fonts) : 0),
              static_cast<int>(font != nullptr ? CFDictionaryGetCount(font) : 0));
     CFIndex index = -1;
@@ -741,7 +754,8 @@ CFIndex FaceTraceSupport::MergeFacetraceDictionaryIntoArray(CFMutableArrayRef fo
                 TraceLog(-1, "%s() returning %d", functionName, static_cast<int>(kErrorParameter));
                 return kErrorParameter;
             }
-            if (IsDictionary(entry) && CFDictionaryGetCount(font) > CFDictionaryGetCount(static_cast<CFDictionaryRef>(entry)))
+            if (IsDictionary(entry) &&
+                CFDictionaryGetCount(font) > CFDictionaryGetCount(static_cast<CFDictionaryRef>(entry)))
             {
                 CFArraySetValueAtIndex(fonts, index, font);
             }
@@ -764,16 +778,21 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
     {
         return;
     }
-    TraceLog(0, "%s() merging %d fonts with the %d already in dstFontArray", "FaceTraceSupport::MergeFontsIntoFontsArray",
-             static_cast<int>(CFArrayGetCount(source)), static_cast<int>(CFArrayGetCount(destination)));
+    TraceLog(0, "%s() merging %d fonts with the %d already in dstFontArray",
+             "FaceTraceSupport::MergeFontsIntoFontsArray", static_cast<int>(CFArrayGetCount(source)),
+             static_cast<int>(CFArrayGetCount(destination)));
     for (CFIndex i = 0; i < CFArrayGetCount(source); ++i)
     {
         const void* value = CFArrayGetValueAtIndex(source, i);
-        CFStringRef name = IsDictionary(value) ? StringValue(static_cast<CFDictionaryRef>(value), "PostScriptName") : nullptr;
+        CFStringRef name = IsDictionary(value)
+                               ? StringValue(static_cast<CFDictionaryRef>(value), "PostScriptName")
+                               : nullptr;
         if (name == nullptr)
         {
-            TraceLog(0, "WARNING: ignoring entry %d in srcFontArray because it does not contain a postscript name.",
-                     static_cast<int>(i));
+            TraceLog(
+                0,
+                "WARNING: ignoring entry %d in srcFontArray because it does not contain a postscript name.",
+                static_cast<int>(i));
             continue;
         }
         const auto sourceFont = static_cast<CFDictionaryRef>(value);
@@ -781,7 +800,9 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
         const CFIndex index = IndexOfPostScriptName(destination, name);
         if (index < 0)
         {
-            TraceLog(0, "Appending entry %d in srcFontArray (for '%s') because dstFontArray has no such postscript name.",
+            TraceLog(0,
+                     "Appending entry %d in srcFontArray (for '%s') because dstFontArray has no such "
+                     "postscript name.",
                      static_cast<int>(i), nameText.c_str());
             CFArrayAppendValue(destination, sourceFont);
             continue;
@@ -810,24 +831,28 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
             ++shared;
             const auto a = static_cast<CFTypeRef>(values[static_cast<std::size_t>(k)]);
             const auto b = static_cast<CFTypeRef>(other);
-            const bool bothStrings = CFGetTypeID(a) == CFStringGetTypeID() && CFGetTypeID(b) == CFStringGetTypeID();
-            const bool same = bothStrings ? (CFStringGetLength(static_cast<CFStringRef>(a)) ==
-                                                 CFStringGetLength(static_cast<CFStringRef>(b)) &&
-                                             EqualIgnoringCase(static_cast<CFStringRef>(a), static_cast<CFStringRef>(b)))
-                                          : CFEqual(a, b);
+            const bool bothStrings =
+                CFGetTypeID(a) == CFStringGetTypeID() && CFGetTypeID(b) == CFStringGetTypeID();
+            const bool same =
+                bothStrings ? (CFStringGetLength(static_cast<CFStringRef>(a)) ==
+                                   CFStringGetLength(static_cast<CFStringRef>(b)) &&
+                               EqualIgnoringCase(static_cast<CFStringRef>(a), static_cast<CFStringRef>(b)))
+                            : CFEqual(a, b);
             differing += same ? 0 : 1;
         }
         static_cast<void>(shared);
         if (differing == 0 && sourceHasMore)
         {
-            TraceLog(0, "Merging info from srcFontArray for entry %d in dstFontArray (for '%s').", static_cast<int>(index),
-                     nameText.c_str());
-            CFMutableDictionaryRef merged = CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, destinationFont);
+            TraceLog(0, "Merging info from srcFontArray for entry %d in dstFontArray (for '%s').",
+                     static_cast<int>(index), nameText.c_str());
+            CFMutableDictionaryRef merged =
+                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, destinationFont);
             for (CFIndex k = 0; k < sourceCount; ++k)
             {
                 if (!CFDictionaryContainsKey(merged, keys[static_cast<std::size_t>(k)]))
                 {
-                    CFDictionarySetValue(merged, keys[static_cast<std::size_t>(k)], values[static_cast<std::size_t>(k)]);
+                    CFDictionarySetValue(merged, keys[static_cast<std::size_t>(k)],
+                                         values[static_cast<std::size_t>(k)]);
                 }
             }
             CFArraySetValueAtIndex(destination, index, merged);
@@ -838,7 +863,8 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
         if (sourceCount > destinationCount)
         {
             TraceLog(0,
-                     "WARNING: replacing entry %d in dstFontArray (for '%s') because srcFontArray has more complete "
+                     "WARNING: replacing entry %d in dstFontArray (for '%s') because srcFontArray has more "
+                     "complete "
                      "info for that font.",
                      static_cast<int>(index), nameText.c_str());
             CFArraySetValueAtIndex(destination, index, sourceFont);
@@ -846,14 +872,16 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
         else if (sourceCount < destinationCount)
         {
             TraceLog(0,
-                     "Ignoring entry %d in srcFontArray (for '%s') because dstFontArray already has more complete info "
+                     "Ignoring entry %d in srcFontArray (for '%s') because dstFontArray already has more "
+                     "complete info "
                      "for that font.",
                      static_cast<int>(i), nameText.c_str());
         }
         else
         {
             TraceLog(0,
-                     "Ignoring entry %d in srcFontArray (for '%s') because dstFontArray already has identical info for "
+                     "Ignoring entry %d in srcFontArray (for '%s') because dstFontArray already has "
+                     "identical info for "
                      "that font.",
                      static_cast<int>(i), nameText.c_str());
         }
@@ -897,8 +925,9 @@ bool FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(CFMutableArrayRef fonts)
                 removed = true;
             }
         }
-        TraceLog(-1, "%s() returning %d; %d keys reduced to %d", "FaceTraceSupport::RemoveUnsluggableKeysFromDictionary",
-                 removed ? 1 : 0, static_cast<int>(keyCount), static_cast<int>(CFDictionaryGetCount(font)));
+        TraceLog(-1, "%s() returning %d; %d keys reduced to %d",
+                 "FaceTraceSupport::RemoveUnsluggableKeysFromDictionary", removed ? 1 : 0,
+                 static_cast<int>(keyCount), static_cast<int>(CFDictionaryGetCount(font)));
         CFArraySetValueAtIndex(fonts, i, font);
         CFRelease(font);
         removedAny = removedAny || removed;
@@ -911,8 +940,8 @@ CFMutableDictionaryRef FaceTraceSupport::CreateFaceTraceDictionary(CFStringRef p
 {
     const TUTF8String name = Utf8(postScriptName);
     TraceLog(0, "%s('%s')", "FaceTraceSupport::CreateFaceTraceDictionary", name.c_str());
-    CFMutableDictionaryRef font = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                            &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef font = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     if (font == nullptr)
     {
         TraceLog(0, "CFDictionaryCreateMutable failed for: '%s'", name.c_str());
@@ -922,7 +951,8 @@ CFMutableDictionaryRef FaceTraceSupport::CreateFaceTraceDictionary(CFStringRef p
     return font;
 }
 
-bool FaceTraceSupport::AddFontToArray(CFStringRef postScriptName, CFMutableArrayRef fonts, bool allowDuplicates)
+bool FaceTraceSupport::AddFontToArray(CFStringRef postScriptName, CFMutableArrayRef fonts,
+                                      bool allowDuplicates)
 {
     const char* const functionName = "FaceTraceSupport::AddFontToArray";
     TraceLog(1, "Entering %s()", functionName);
@@ -942,7 +972,9 @@ bool FaceTraceSupport::AddFontToArray(CFStringRef postScriptName, CFMutableArray
         for (CFIndex i = 0; i < CFArrayGetCount(fonts) && !present; ++i)
         {
             const void* value = CFArrayGetValueAtIndex(fonts, i);
-            CFStringRef name = IsDictionary(value) ? StringValue(static_cast<CFDictionaryRef>(value), "PostScriptName") : nullptr;
+            CFStringRef name = IsDictionary(value)
+                                   ? StringValue(static_cast<CFDictionaryRef>(value), "PostScriptName")
+                                   : nullptr;
             present = name != nullptr && CFStringCompare(name, stripped, 0) == kCFCompareEqualTo;
         }
         if (allowDuplicates || !present)
@@ -994,7 +1026,8 @@ CFIndex FaceTraceSupport::CountActiveFonts(CFArrayRef fonts)
     for (CFIndex i = 0; i < count; ++i)
     {
         const void* value = CFArrayGetValueAtIndex(fonts, i);
-        if (IsDictionary(value) && StringIs(StringValue(static_cast<CFDictionaryRef>(value), "IsActive"), "1"))
+        if (IsDictionary(value) &&
+            StringIs(StringValue(static_cast<CFDictionaryRef>(value), "IsActive"), "1"))
         {
             ++active;
         }

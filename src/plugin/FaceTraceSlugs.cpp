@@ -41,7 +41,8 @@ TSInt32 CreateFaceTraceDataForDocument(const TUTF8String& path, CFMutableArrayRe
     {
         CommonFunctionality::RemoveFontsThatHaveNoPossibleReplacement(documentFonts);
         const CFIndex countBefore = CFArrayGetCount(documentFonts);
-        FaceTraceSupport::AppendFaceTraceDataToFonts(documentFonts, workgroupID, true, getAllFontInformation, false);
+        FaceTraceSupport::AppendFaceTraceDataToFonts(documentFonts, workgroupID, true, getAllFontInformation,
+                                                     false);
         identified = CFArrayGetCount(documentFonts) == countBefore;
         FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
         TrackedDocumentPtr record = AllTrackedDocuments::FindTrackedDocumentByPath(path);
@@ -118,7 +119,8 @@ TErrorCode WriteXMPFaceTraceSlugToFile(const TUTF8String& fullPath, CFArrayRef d
         if (loader != nullptr && loader->GetMissingCount() == 0 && loader->pfWriteFontUsage != nullptr &&
             loader->pfGetPluginFacadeInstance != nullptr)
         {
-            result = loader->pfWriteFontUsage(loader->pfGetPluginFacadeInstance(), fullPath.c_str(), slugFonts);
+            result =
+                loader->pfWriteFontUsage(loader->pfGetPluginFacadeInstance(), fullPath.c_str(), slugFonts);
         }
         CFRelease(slugFonts);
     }
@@ -142,7 +144,8 @@ void ReserializeActiveDocumentXMP()
         return;
     }
     const void* suite = nullptr;
-    if (basic->AcquireSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion, &suite) != kSPNoError ||
+    if (basic->AcquireSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion, &suite) !=
+            kSPNoError ||
         suite == nullptr)
     {
         return;

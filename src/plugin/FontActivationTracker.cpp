@@ -8,6 +8,7 @@
 #include "XCFUtils.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace
 {
@@ -19,6 +20,21 @@ FontManagerInterface* GetCoreAgent()
 TUTF8String StringOf(CFStringRef string)
 {
     return UTF8StringFromCFString(string);
+}
+
+// A record's value as text for a log line: strings as they are, numbers in decimal.
+TUTF8String ValueText(CFDictionaryRef font, CFStringRef key)
+{
+    const CFTypeRef value = CFDictionaryGetValue(font, key);
+    if (value != nullptr && CFGetTypeID(value) == CFNumberGetTypeID())
+    {
+        long long number = 0;
+        CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberLongLongType, &number);
+        return std::to_string(number);
+    }
+    return value != nullptr && CFGetTypeID(value) == CFStringGetTypeID()
+               ? StringOf(static_cast<CFStringRef>(value))
+               : TUTF8String();
 }
 
 // "1" when the font was active before the plug-in asked for it.
@@ -100,15 +116,15 @@ void FontActivationTracker::RegisterMatchedFonts(CFArrayRef fonts, const TUTF8St
         TSInt32 databaseID = 0;
         if (postScriptName == nullptr || !XCFDictionaryGetNumber(font, CFSTR("DatabaseID"), &databaseID))
         {
-            TraceLog(0, "   ...Error:  PostscriptName and/or DatabaseID not found in matched font dict for i = %d",
-                     static_cast<int>(i));
+            TraceLog(
+                0, "   ...Error:  PostscriptName and/or DatabaseID not found in matched font dict for i = %d",
+                static_cast<int>(i));
             continue;
         }
         const TUTF8String name = StringOf(postScriptName);
         TraceLog(0, "kFT_ActivationStateKey '%s', kFT_IsActiveKey '%s', kFT_DatabaseIDKey %d for '%s')",
-                 StringOf(XCFDictionaryGetString(font, CFSTR("ActivationStatus"))).c_str(),
-                 StringOf(XCFDictionaryGetString(font, CFSTR("IsActive"))).c_str(), static_cast<int>(databaseID),
-                 name.c_str());
+                 ValueText(font, CFSTR("ActivationStatus")).c_str(),
+                 ValueText(font, CFSTR("IsActive")).c_str(), static_cast<int>(databaseID), name.c_str());
         const bool wasAlreadyActive = IsActiveText(font);
         if (!identifier.empty())
         {
@@ -116,11 +132,12 @@ void FontActivationTracker::RegisterMatchedFonts(CFArrayRef fonts, const TUTF8St
                                      identifier);
             continue;
         }
-        const auto subDocuments = static_cast<CFArrayRef>(CFDictionaryGetValue(font, CFSTR("SubDocumentsWithFont")));
+        const auto subDocuments =
+            static_cast<CFArrayRef>(CFDictionaryGetValue(font, CFSTR("SubDocumentsWithFont")));
         if (subDocuments == nullptr || CFGetTypeID(subDocuments) != CFArrayGetTypeID())
         {
-            TraceLog(0, "WARNING:  font %d for document '%s' has no kFT_SubDocumentsWithFontKey", static_cast<int>(i),
-                     documentPath.c_str());
+            TraceLog(0, "WARNING:  font %d for document '%s' has no kFT_SubDocumentsWithFontKey",
+                     static_cast<int>(i), documentPath.c_str());
             continue;
         }
         const CFIndex subCount = CFArrayGetCount(subDocuments);
@@ -129,14 +146,15 @@ void FontActivationTracker::RegisterMatchedFonts(CFArrayRef fonts, const TUTF8St
             const auto subIdentifier = static_cast<CFStringRef>(CFArrayGetValueAtIndex(subDocuments, j));
             if (subIdentifier != nullptr && CFGetTypeID(subIdentifier) == CFStringGetTypeID())
             {
-                RegisterFontWithDocument(font, postScriptName, static_cast<TUInt32>(databaseID), wasAlreadyActive,
-                                         StringOf(subIdentifier));
+                RegisterFontWithDocument(font, postScriptName, static_cast<TUInt32>(databaseID),
+                                         wasAlreadyActive, StringOf(subIdentifier));
             }
         }
     }
 }
 
-TSInt32 FontActivationTracker::ActivateDocumentFonts(const TUTF8String& identifier, const TUTF8String& documentPath,
+TSInt32 FontActivationTracker::ActivateDocumentFonts(const TUTF8String& identifier,
+                                                     const TUTF8String& documentPath,
                                                      CFMutableArrayRef matched, CFMutableArrayRef problems,
                                                      CFMutableArrayRef extra)
 {
@@ -150,7 +168,8 @@ TSInt32 FontActivationTracker::ActivateDocumentFonts(const TUTF8String& identifi
             TraceLog(-1, "ActivateDocumentFonts returning kErrorPortolanNotRunning (EARLY RETURN)");
             return kErrorPortolanNotRunning;
         }
-        const TSInt32 result = coreAgent->ActivateDocumentFontsByPath(documentPath.c_str(), extra, matched, problems);
+        const TSInt32 result =
+            coreAgent->ActivateDocumentFontsByPath(documentPath.c_str(), extra, matched, problems);
         RegisterMatchedFonts(matched, identifier, documentPath);
         TraceLog(-1, "ActivateDocumentFonts returning %d", static_cast<int>(result));
         return result;
@@ -275,7 +294,8 @@ TSInt32 FontActivationTracker::CloseAllFontsForIdentifier(const TUTF8String& ide
                     const auto state = states.find(id);
                     if (state != states.end() && !state->second)
                     {
-                        TraceLog(0, "Not deactivating '%s' because it is no longer plugin activated", name.c_str());
+                        TraceLog(0, "Not deactivating '%s' because it is no longer plugin activated",
+                                 name.c_str());
                     }
                     else if (record.wasAlreadyActive)
                     {
@@ -307,7 +327,8 @@ TSInt32 FontActivationTracker::CloseAllFontsForIdentifier(const TUTF8String& ide
         TraceLog(-1, "FontActivationTracker::CloseAllFontsForIdentifier() exiting abnormally");
         throw;
     }
-    TraceLog(-1, "FontActivationTracker::CloseAllFontsForIdentifier() returning %d", static_cast<int>(result));
+    TraceLog(-1, "FontActivationTracker::CloseAllFontsForIdentifier() returning %d",
+             static_cast<int>(result));
     return result;
 }
 
@@ -318,7 +339,8 @@ TSInt32 FontActivationTracker::CloseAllFonts(bool deactivate)
     {
         return kErrorPortolanNotRunning;
     }
-    TraceLog(1, "Entering  FontActivationTracker::CloseAllFonts(bDeactivateClosedFonts=%d)", deactivate ? 1 : 0);
+    TraceLog(1, "Entering  FontActivationTracker::CloseAllFonts(bDeactivateClosedFonts=%d)",
+             deactivate ? 1 : 0);
     if (m_mFonts.empty())
     {
         TraceLog(-1, "FontActivationTracker::CloseAllFonts() returning %d", 0);
@@ -331,7 +353,8 @@ TSInt32 FontActivationTracker::CloseAllFonts(bool deactivate)
         ids.push_back(id);
     }
     const std::map<TUInt32, bool> states = coreAgent->GetClientFontActivationStates(ids);
-    CFMutableArrayRef fontsToDeactivate = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    CFMutableArrayRef fontsToDeactivate =
+        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     for (auto& [id, record] : m_mFonts)
     {
         const auto state = states.find(id);

@@ -87,16 +87,11 @@ struct DefaultPreference
 };
 
 constexpr DefaultPreference kDefaultPreferences[] = {
-    {"EnablePlugin", false, 1},
-    {"EnableFaceTrace", false, 1},
-    {"DialogSuppression", false, 1},
-    {"PickBestMatch", false, 1},
-    {"SupportEmbeddedObjects", false, 1},
-    {"CloseFontsOnHostAppQuit", false, 1},
-    {"CloseFontsOnDocClose", false, 0},
-    {"ActivateEntireFamilies", false, 0},
-    {"CS5PanelWidth", true, 260},
-    {"CS5PanelHeight", true, 350},
+    {"EnablePlugin", false, 1},           {"EnableFaceTrace", false, 1},
+    {"DialogSuppression", false, 1},      {"PickBestMatch", false, 1},
+    {"SupportEmbeddedObjects", false, 1}, {"CloseFontsOnHostAppQuit", false, 1},
+    {"CloseFontsOnDocClose", false, 0},   {"ActivateEntireFamilies", false, 0},
+    {"CS5PanelWidth", true, 260},         {"CS5PanelHeight", true, 350},
     {"DropDownSelection", false, 0},
 };
 
@@ -182,8 +177,8 @@ bool PortolanGlobals::HostAppIsAfterEffects()
 bool PortolanGlobals::HostAppIsSketch()
 {
     const bool isSketch = Contains(sIdentity.hostApp, "Sketch") || StartsWith(sIdentity.hostApp, "sketch");
-    TraceLog(0, "%s() returning %d because GetPluginHostApp() returned '%s'", "PortolanGlobals::HostAppIsSketch",
-             isSketch ? 1 : 0, sIdentity.hostApp.c_str());
+    TraceLog(0, "%s() returning %d because GetPluginHostApp() returned '%s'",
+             "PortolanGlobals::HostAppIsSketch", isSketch ? 1 : 0, sIdentity.hostApp.c_str());
     return isSketch;
 }
 
@@ -308,7 +303,8 @@ void PortolanGlobals::SetPluginHostApp(const char* hostAppName)
         break;
     default:
         TraceLog(0,
-                 "Host app ('%s') is not After Effects, InDesign, InCopy, Illustrator, Photoshop, or Quark! Setting "
+                 "Host app ('%s') is not After Effects, InDesign, InCopy, Illustrator, Photoshop, or Quark! "
+                 "Setting "
                  "window name to '\?\?\?'",
                  sIdentity.hostApp.c_str());
         sIdentity.windowClassName = "???";
@@ -376,7 +372,8 @@ bool PortolanGlobals::GetWorkgroupAccess()
 
 void PortolanGlobals::SetBulkReplicationRunning(bool isReplicating)
 {
-    TraceLog(0, "Calling PortolanGlobals::SetBulkReplicationRunning(isReplicating=%d)", isReplicating ? 1 : 0);
+    TraceLog(0, "Calling PortolanGlobals::SetBulkReplicationRunning(isReplicating=%d)",
+             isReplicating ? 1 : 0);
     sBulkReplicationRunning = isReplicating;
 }
 
@@ -387,7 +384,8 @@ bool PortolanGlobals::GetBulkReplicationRunning()
 
 void PortolanGlobals::SetIncrementalReplicationRunning(bool isReplicating)
 {
-    TraceLog(0, "Calling PortolanGlobals::SetIncrementalReplicationRunning(isReplicating=%d)", isReplicating ? 1 : 0);
+    TraceLog(0, "Calling PortolanGlobals::SetIncrementalReplicationRunning(isReplicating=%d)",
+             isReplicating ? 1 : 0);
     sIncrementalReplicationRunning = isReplicating;
 }
 
@@ -452,7 +450,8 @@ int PortolanGlobals::CompareVersions(const TUTF8String& a, const TUTF8String& b)
 {
     // Reads the component at position as a decimal number, each character counting as its value
     // minus '0' (no validation); very long components stop growing instead of overflowing.
-    const auto readComponent = [](const TUTF8String& text, std::size_t& position) {
+    const auto readComponent = [](const TUTF8String& text, std::size_t& position)
+    {
         constexpr long long kLimit = 1000000000000000LL;
         long long component = 0;
         for (; position < text.size() && text[position] != '.'; ++position)
@@ -505,8 +504,10 @@ bool PortolanGlobals::RunningInCompatibleHostApp()
         compatible = StartsWith(hostVersion, prefix.c_str());
         if (!compatible)
         {
-            TraceLog(0, "RunningInCompatibleHostApp: app version (%s) incompatible with versionPrefixRequired (%s)",
-                     hostVersion.c_str(), prefix.c_str());
+            TraceLog(
+                0,
+                "RunningInCompatibleHostApp: app version (%s) incompatible with versionPrefixRequired (%s)",
+                hostVersion.c_str(), prefix.c_str());
         }
     }
     else if (!minimum.empty())
@@ -514,8 +515,10 @@ bool PortolanGlobals::RunningInCompatibleHostApp()
         compatible = CompareVersions(minimum, hostVersion) <= 0;
         if (!compatible)
         {
-            TraceLog(0, "RunningInCompatibleHostApp: app version (%s) incompatible with minimumVersionRequired (%s)",
-                     hostVersion.c_str(), minimum.c_str());
+            TraceLog(
+                0,
+                "RunningInCompatibleHostApp: app version (%s) incompatible with minimumVersionRequired (%s)",
+                hostVersion.c_str(), minimum.c_str());
         }
     }
     TraceLog(0, "RunningInCompatibleHostApp: returning %d", compatible ? 1 : 0);
@@ -590,7 +593,8 @@ void PortolanGlobals::CleanUpOnShutdown()
     if (LPILoader::HasSharedInstance())
     {
         LPILoader* loader = LPILoader::GetSharedInstance();
-        LPIFacade facade = loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
+        LPIFacade facade =
+            loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
         if (facade != nullptr && loader->pfCleanUpOnShutdown != nullptr)
         {
             loader->pfCleanUpOnShutdown(facade);

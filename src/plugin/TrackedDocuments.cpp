@@ -106,8 +106,8 @@ TrackedDocumentPtr AllTrackedDocuments::FindTrackedDocumentByHandle(TUInt32 hand
     }
     if (handle != 0)
     {
-        TraceLog(0, "WARNING: %s() could not find document 0x%08x", "AllTrackedDocuments::FindTrackedDocumentByHandle",
-                 static_cast<unsigned>(handle));
+        TraceLog(0, "WARNING: %s() could not find document 0x%08x",
+                 "AllTrackedDocuments::FindTrackedDocumentByHandle", static_cast<unsigned>(handle));
     }
     return nullptr;
 }
@@ -142,7 +142,8 @@ void AllTrackedDocuments::RemoveClosedDocument(const TrackedDocumentPtr& record)
             FontActivationTracker* tracker = PortolanGlobals::GetFontActivationTracker();
             if (lpf != nullptr && tracker != nullptr)
             {
-                tracker->CloseAllFontsForIdentifier(held->GetIdentifier(), lpf->GetCloseFontsOnDocClose(), nullptr);
+                tracker->CloseAllFontsForIdentifier(held->GetIdentifier(), lpf->GetCloseFontsOnDocClose(),
+                                                    nullptr);
             }
             sDocuments.erase(it);
             break;

@@ -17,6 +17,8 @@ E2E_PREFIX=$E2E_BUILD/wine-prefix
 E2E_DOCUMENTS=$E2E_BUILD/e2e-documents
 E2E_FONTS=${PORTOLAN_DEPS_DIR:-$E2E_REPO/.deps}/fonts
 E2E_FAILURES=0
+[ -d "$E2E_FONTS" ] || { echo "no test fonts in $E2E_FONTS: run scripts/setup (or set PORTOLAN_DEPS_DIR)" >&2; exit 2; }
+[ -d "$E2E_DOCUMENTS" ] || { echo "no documents in $E2E_DOCUMENTS: run the e2e.make_documents test first" >&2; exit 2; }
 
 # The Windows form of a Linux path (Wine's Z: drive).
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
@@ -93,19 +95,69 @@ e2e_install_core() {
 
 # The core's config.json from standard input.
 e2e_core_config() { cat >"$E2E_DIR/Lumorand/config/config.json"; }
+# The usual configuration: the test fonts in one library, the machine's fonts as system fonts;
+# extra members (JSON text) may follow.
+e2e_default_core_config() {
+    local extra=${1:-}
+    e2e_core_config <<JSON
+{"fontFolders": ["$(jsonpath "$E2E_FONTS")"], "systemFonts": true${extra:+, $extra}}
+JSON
+}
 
-# The plug-in's preferences for the Photoshop build (PhotoshopCC2020.plist): key=value pairs,
-# true/false for yes/no, integers for numbers.
+# typehold-ctl against the running core.
+e2e_ctl() { wine_run "$E2E_BIN/typehold-ctl.exe" "$@"; }
+
+# Starts the installed core before Photoshop does (so that another client can use it first) and
+# waits until it answers.
+e2e_start_core() {
+    (wine_run "$E2E_DIR/Lumorand/Typehold.exe" --config "$(winpath "$E2E_DIR/Lumorand/config")" \
+        </dev/null >/dev/null 2>&1 &)
+    local tries
+    for tries in $(seq 1 60); do
+        e2e_ctl dump >/dev/null 2>&1 && return 0
+        sleep 0.5
+    done
+    e2e_fail "the core did not start"
+    return 1
+}
+
+# The database ID of a font of the catalog, by PostScript name.
+e2e_font_id() { e2e_ctl fonts | tr -d '\r' | awk -F'\t' -v name="$1" '$2 == name { print $1; exit }'; }
+
+# Whether fonts are in the core's system font table (active for the machine) now.
+e2e_expect_active() {
+    local name
+    for name in "$@"; do
+        cut -f1 "$E2E_DIR/Lumorand/config/system-font-table.txt" 2>/dev/null | tr -d '\r' | grep -qx -- "$name" \
+            || e2e_fail "$name is not active"
+    done
+}
+e2e_expect_inactive() {
+    local name
+    for name in "$@"; do
+        ! cut -f1 "$E2E_DIR/Lumorand/config/system-font-table.txt" 2>/dev/null | tr -d '\r' | grep -qx -- "$name" \
+            || e2e_fail "$name is still active"
+    done
+}
+
+# The plug-in's preferences for the Photoshop build (PhotoshopCC2020.plist), as a previous run
+# left them: the defaults, changed by key=value pairs (true/false for yes/no, integers for numbers).
 e2e_preferences() {
     local file="$E2E_DIR/prefs/PhotoshopCC2020.plist"
+    local -A values=([EnablePlugin]=true [EnableFaceTrace]=true [DialogSuppression]=true [PickBestMatch]=true
+        [SupportEmbeddedObjects]=true [CloseFontsOnHostAppQuit]=true [CloseFontsOnDocClose]=false
+        [ActivateEntireFamilies]=false [CS5PanelWidth]=260 [CS5PanelHeight]=350 [DropDownSelection]=false
+        [RMF4]=500 [RMF5]=4000)
+    local pair key value
+    for pair in "$@"; do
+        values[${pair%%=*}]=${pair#*=}
+    done
     {
         echo '<?xml version="1.0" encoding="UTF-8"?>'
         echo '<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">'
         echo '<plist version="1.0"><dict>'
-        local pair key value
-        for pair in "$@"; do
-            key=${pair%%=*}
-            value=${pair#*=}
+        for key in "${!values[@]}"; do
+            value=${values[$key]}
             case $value in
             true | false) echo "<key>$key</key><$value/>" ;;
             -[0-9]* | [0-9]*) echo "<key>$key</key><integer>$value</integer>" ;;

@@ -57,14 +57,15 @@ TEST(GenericProcTest, CentresTheDialogOverItsParentAndDrivesTheDialogObject)
     const DialogProcedure procedure = LoadGenericProc();
     ASSERT_NE(procedure, nullptr);
 
-    HWND parent = CreateWindowExW(0, L"STATIC", L"Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80, 900, 700,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80, 900,
+                                  700, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(parent, nullptr);
 
     RecordingDialog dialogObject;
     std::vector<WORD> words = DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(words.data()),
-                                             parent, procedure, reinterpret_cast<LPARAM>(&dialogObject));
+    HWND dialog =
+        CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(words.data()),
+                                   parent, procedure, reinterpret_cast<LPARAM>(&dialogObject));
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialogObject.GetWindow(), dialog);
     EXPECT_EQ(dialogObject.mInitCalls, 1);
@@ -81,8 +82,10 @@ TEST(GenericProcTest, CentresTheDialogOverItsParentAndDrivesTheDialogObject)
     const LONG caption = GetSystemMetrics(SM_CYCAPTION);
     LONG x = origin.x + std::max<LONG>(client.right - width, 0) / 2 - caption;
     LONG y = origin.y + std::max<LONG>(client.bottom - height, 0) / 3;
-    x = x + width > GetSystemMetrics(SM_CXSCREEN) ? std::max<LONG>(GetSystemMetrics(SM_CXSCREEN) - width, 0) : x;
-    y = y + height > GetSystemMetrics(SM_CYSCREEN) ? std::max<LONG>(GetSystemMetrics(SM_CYSCREEN) - height, 0) : y;
+    x = x + width > GetSystemMetrics(SM_CXSCREEN) ? std::max<LONG>(GetSystemMetrics(SM_CXSCREEN) - width, 0)
+                                                  : x;
+    y = y + height > GetSystemMetrics(SM_CYSCREEN) ? std::max<LONG>(GetSystemMetrics(SM_CYSCREEN) - height, 0)
+                                                   : y;
     EXPECT_EQ(placed.left, x);
     EXPECT_EQ(placed.top, y);
 
@@ -104,8 +107,8 @@ TEST(GenericProcTest, ADialogWithoutObjectIsNotInitialised)
     const DialogProcedure procedure = LoadGenericProc();
     ASSERT_NE(procedure, nullptr);
     std::vector<WORD> words = DialogTemplate(WS_POPUP | WS_CAPTION | DS_MODALFRAME);
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(words.data()),
-                                             nullptr, procedure, 0);
+    HWND dialog = CreateDialogIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(words.data()), nullptr, procedure, 0);
     ASSERT_NE(dialog, nullptr);
     // Without a system menu the caption allowance is two thirds: the dialog still sits on screen.
     RECT placed{};

@@ -166,7 +166,8 @@ protected:
 
     Bytes Resource(const wchar_t* type)
     {
-        HRSRC found = FindResourceExW(mModule, type, MAKEINTRESOURCEW(16000), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        HRSRC found = FindResourceExW(mModule, type, MAKEINTRESOURCEW(16000),
+                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
         if (found == nullptr)
         {
             return {};
@@ -193,11 +194,13 @@ TEST_F(PluginResourcesTest, VersionInformationNamesThePluginAndItsHost)
     ASSERT_GT(size, 0u);
     std::vector<BYTE> info(size);
     ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), handle, size, info.data()));
-    const auto value = [&](const wchar_t* field) {
+    const auto value = [&](const wchar_t* field)
+    {
         std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + field;
         wchar_t* text = nullptr;
         UINT length = 0;
-        return VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<LPVOID*>(&text), &length) && text != nullptr
+        return VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<LPVOID*>(&text), &length) &&
+                       text != nullptr
                    ? std::wstring(text)
                    : std::wstring();
     };

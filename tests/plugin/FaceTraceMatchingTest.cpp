@@ -15,8 +15,8 @@ using KeyValues = std::initializer_list<std::pair<const char*, const char*>>;
 
 CFMutableDictionaryRef Record(KeyValues entries)
 {
-    CFMutableDictionaryRef font = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                            &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef font = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     for (const auto& [key, value] : entries)
     {
         CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
@@ -44,14 +44,16 @@ std::string Text(CFDictionaryRef font, const char* key)
 std::string Shortened(const char* name)
 {
     char shorter[128] = {};
-    return FaceTraceSupport::PSNameMightHaveCruftAppended(name, sizeof(shorter), shorter) ? shorter : "(none)";
+    return FaceTraceSupport::PSNameMightHaveCruftAppended(name, sizeof(shorter), shorter) ? shorter
+                                                                                          : "(none)";
 }
 
 int Order(KeyValues first, KeyValues second, CFDictionaryRef document = nullptr)
 {
     CFMutableDictionaryRef a = Record(first);
     CFMutableDictionaryRef b = Record(second);
-    const int result = FaceTraceSupport::PickBestMatchCallBack(a, b, const_cast<void*>(static_cast<const void*>(document)));
+    const int result =
+        FaceTraceSupport::PickBestMatchCallBack(a, b, const_cast<void*>(static_cast<const void*>(document)));
     CFRelease(a);
     CFRelease(b);
     return result;
@@ -104,11 +106,19 @@ TEST(FaceTraceOrderTest, RulesDecideInTheirOrder)
 
 TEST(FaceTraceSlugKeysTest, OnlySluggableKeysRemain)
 {
-    CFMutableDictionaryRef full =
-        Record({{"PostScriptName", "Carlito"}, {"FontKind", "TrueType"}, {"Foundry", "tyPoland"}, {"Version", "1.1"},
-                {"KerningChecksum", "12"}, {"Checksum", "34"}, {"FaceTrace_1.2_Checksum", "56"},
-                {"OutlineFileSize", "1000"}, {"OutlineFileName", "Carlito.ttf"}, {"Family", "Carlito"},
-                {"DatabaseID", "1001"}, {"ActivationStatus", "4"}, {"IsActive", "1"}});
+    CFMutableDictionaryRef full = Record({{"PostScriptName", "Carlito"},
+                                          {"FontKind", "TrueType"},
+                                          {"Foundry", "tyPoland"},
+                                          {"Version", "1.1"},
+                                          {"KerningChecksum", "12"},
+                                          {"Checksum", "34"},
+                                          {"FaceTrace_1.2_Checksum", "56"},
+                                          {"OutlineFileSize", "1000"},
+                                          {"OutlineFileName", "Carlito.ttf"},
+                                          {"Family", "Carlito"},
+                                          {"DatabaseID", "1001"},
+                                          {"ActivationStatus", "4"},
+                                          {"IsActive", "1"}});
     CFMutableArrayRef fonts = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     CFArrayAppendValue(fonts, full);
     EXPECT_TRUE(FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(fonts));
@@ -139,7 +149,8 @@ TEST(FaceTraceArraysTest, AddingAndMergingKeepOneRecordPerName)
     FaceTraceSupport::MergeFontsIntoFontsArray(source, fonts);
     ASSERT_EQ(CFArrayGetCount(fonts), 2);
     EXPECT_EQ(Text(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(fonts, 0)), "Version"), "1.1");
-    EXPECT_EQ(Text(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(fonts, 1)), "PostScriptName"), "Caladea-Regular");
+    EXPECT_EQ(Text(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(fonts, 1)), "PostScriptName"),
+              "Caladea-Regular");
     CFRelease(richer);
     CFRelease(other);
     CFRelease(source);

@@ -14,8 +14,8 @@ namespace
 {
 CFMutableDictionaryRef FontRecord(TSInt32 id, const char* name, bool wasActive)
 {
-    CFMutableDictionaryRef font = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                            &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef font = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &id);
     CFStringRef postScriptName = CFStringCreateWithCString(kCFAllocatorDefault, name, kCFStringEncodingUTF8);
     CFDictionarySetValue(font, CFSTR("DatabaseID"), number);
@@ -30,8 +30,8 @@ CFMutableDictionaryRef FontRecord(TSInt32 id, const char* name, bool wasActive)
 TSInt32 IDOf(CFDictionaryRef font)
 {
     TSInt32 id = 0;
-    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(font, CFSTR("DatabaseID"))), kCFNumberSInt32Type,
-                     &id);
+    CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(font, CFSTR("DatabaseID"))),
+                     kCFNumberSInt32Type, &id);
     return id;
 }
 
@@ -50,7 +50,10 @@ public:
             }
         }
     }
-    void AddDocument(const std::string& path, std::vector<CFDictionaryRef> fonts) { mDocuments[path] = fonts; }
+    void AddDocument(const std::string& path, std::vector<CFDictionaryRef> fonts)
+    {
+        mDocuments[path] = fonts;
+    }
 
     TSInt32 ActivateDocumentFontsByPath(const char* path, CFMutableArrayRef, CFMutableArrayRef matched,
                                         CFMutableArrayRef) override
@@ -97,8 +100,9 @@ protected:
     void SetUp() override
     {
         FontManagerInterface::SetFontManagerForTesting(&mFontManager);
-        mFontManager.AddDocument("a.psd", {FontRecord(1001, "Shared-Regular", false), FontRecord(1002, "OnlyA", false),
-                                           FontRecord(1003, "SystemFont", true)});
+        mFontManager.AddDocument("a.psd",
+                                 {FontRecord(1001, "Shared-Regular", false), FontRecord(1002, "OnlyA", false),
+                                  FontRecord(1003, "SystemFont", true)});
         mFontManager.AddDocument("b.psd", {FontRecord(1001, "Shared-Regular", false)});
     }
     void TearDown() override { FontManagerInterface::SetFontManagerForTesting(nullptr); }
@@ -125,7 +129,8 @@ TEST_F(FontActivationTrackerTest, ASharedFontLeavesWithTheLastDocumentAndAnActiv
     EXPECT_EQ(mTracker.GetReferenceCount(1001), 2u);
 
     EXPECT_EQ(mTracker.CloseAllFontsForIdentifier("A", true, nullptr), 0);
-    EXPECT_EQ(mFontManager.mDeactivated, (std::vector<TSInt32>{1002})) << "the system font stays, the shared one too";
+    EXPECT_EQ(mFontManager.mDeactivated, (std::vector<TSInt32>{1002}))
+        << "the system font stays, the shared one too";
     EXPECT_EQ(mTracker.GetReferenceCount(1001), 1u);
 
     CFMutableArrayRef deactivated = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
@@ -169,7 +174,8 @@ TEST_F(FontActivationTrackerTest, WithoutAFontManagerNothingIsTracked)
     CFMutableArrayRef matched = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     EXPECT_EQ(mTracker.ActivateDocumentFonts("A", "a.psd", matched, matched, matched),
               FontActivationTracker::kErrorPortolanNotRunning);
-    EXPECT_EQ(mTracker.CloseAllFontsForIdentifier("A", true, nullptr), FontActivationTracker::kErrorPortolanNotRunning);
+    EXPECT_EQ(mTracker.CloseAllFontsForIdentifier("A", true, nullptr),
+              FontActivationTracker::kErrorPortolanNotRunning);
     CFRelease(matched);
 }
 

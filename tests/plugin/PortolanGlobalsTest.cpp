@@ -55,7 +55,8 @@ TEST_F(PortolanGlobalsTest, TheHostVersionMustStartWithThePrefixOrReachTheMinimu
 
 TEST_F(PortolanGlobalsTest, HostNamesFromTypesAndBundleIdentifiers)
 {
-    EXPECT_EQ(PortolanGlobals::MapBundleIDtoHostApp("com.lumorand.AutoActivationPlugin.AE170"), "AfterEffectsCC2020");
+    EXPECT_EQ(PortolanGlobals::MapBundleIDtoHostApp("com.lumorand.AutoActivationPlugin.AE170"),
+              "AfterEffectsCC2020");
     EXPECT_EQ(PortolanGlobals::MapBundleIDtoHostApp("com.lumorand.AutoActivationPlugin.ae170"), "");
     EXPECT_EQ(PortolanGlobals::MapBundleIDtoHostApp("com.lumorand.AutoActivationPlugin.AE1700"), "");
 

@@ -26,7 +26,8 @@ HMODULE LoadFramework()
     const std::size_t separator = pluginPath.find_last_of("\\/");
     if (separator != TUTF8String::npos)
     {
-        const std::wstring besidePlugin = OSMakeOSStringFromUTF8String(pluginPath.substr(0, separator + 1)) + libraryName;
+        const std::wstring besidePlugin =
+            OSMakeOSStringFromUTF8String(pluginPath.substr(0, separator + 1)) + libraryName;
         if (HMODULE module = LoadLibraryW(besidePlugin.c_str()); module != nullptr)
         {
             TraceLog(0, "Loaded %s from '%s'", kLumorandFrameworkLibraryName,

@@ -19,9 +19,12 @@ LRESULT CALLBACK NotificationHandlerHookProc(int code, WPARAM wParam, LPARAM lPa
 #endif
 
 // Photoshop notification procedures for 'Mk  ', 'Cls ' and 'save'.
-void MakeEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options, void* data);
-void CloseEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options, void* data);
-void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options, void* data);
+void MakeEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+               void* data);
+void CloseEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+                void* data);
+void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+               void* data);
 
 namespace DocumentEvents
 {

@@ -14,11 +14,15 @@
 namespace
 {
 // Photoshop's missing-fonts dialog in its languages: title and cancel button, searched in order.
-constexpr const wchar_t* kDialogTitles[] = {L"Missing Fonts", L"Fehlende Schriften", L"Polices manquantes",
-                                            L"Fuentes no disponibles", L"Fontes ausentes", L"Font mancanti",
-                                            L"\u30D5\u30A9\u30F3\u30C8"};
-constexpr const wchar_t* kButtonTitles[] = {L"Cancel",   L"Abbrechen", L"Annuler",
-                                            L"Cancelar", L"Cancelar",  L"Annulla",
+constexpr const wchar_t* kDialogTitles[] = {
+    L"Missing Fonts",   L"Fehlende Schriften", L"Polices manquantes",      L"Fuentes no disponibles",
+    L"Fontes ausentes", L"Font mancanti",      L"\u30D5\u30A9\u30F3\u30C8"};
+constexpr const wchar_t* kButtonTitles[] = {L"Cancel",
+                                            L"Abbrechen",
+                                            L"Annuler",
+                                            L"Cancelar",
+                                            L"Cancelar",
+                                            L"Annulla",
                                             L"\u30AD\u30E3\u30F3\u30BB\u30EB"};
 
 bool sSuppressionToggle = true;

@@ -135,25 +135,28 @@ void TimerStep(TUInt32 messageTime)
     {
         return;
     }
-    RunGuarded("TimerStep", [messageTime] {
-        if (sHostMainWindow == nullptr || !IsWindow(sHostMainWindow))
-        {
-            sHostMainWindow = static_cast<HWND>(PortolanGlobals::FindHostMainWindow());
-        }
-        CheckForNewlyOpenedDocuments();
-        if (!sPendingReplacements.empty() && TickReached(messageTime, sPendingReplacements.front().dueTick))
-        {
-            const PendingReplacement entry = sPendingReplacements.front();
-            sPendingReplacements.pop_front();
-            TraceLog(1, "Entering %s()", "ReplaceMissingFonts");
-            if (ReplaceSubstitutedFonts() != 0 && !entry.retry)
-            {
-                DeferredReplaceMissingFonts(entry.documentHandle, true);
-            }
-            TraceLog(-1, "Exiting %s()", "ReplaceMissingFonts");
-        }
-        DecideDialogSuppression();
-    });
+    RunGuarded("TimerStep",
+               [messageTime]
+               {
+                   if (sHostMainWindow == nullptr || !IsWindow(sHostMainWindow))
+                   {
+                       sHostMainWindow = static_cast<HWND>(PortolanGlobals::FindHostMainWindow());
+                   }
+                   CheckForNewlyOpenedDocuments();
+                   if (!sPendingReplacements.empty() &&
+                       TickReached(messageTime, sPendingReplacements.front().dueTick))
+                   {
+                       const PendingReplacement entry = sPendingReplacements.front();
+                       sPendingReplacements.pop_front();
+                       TraceLog(1, "Entering %s()", "ReplaceMissingFonts");
+                       if (ReplaceSubstitutedFonts() != 0 && !entry.retry)
+                       {
+                           DeferredReplaceMissingFonts(entry.documentHandle, true);
+                       }
+                       TraceLog(-1, "Exiting %s()", "ReplaceMissingFonts");
+                   }
+                   DecideDialogSuppression();
+               });
     const TSInt64 elapsed = NowSeconds() - sTimerGate;
     if (elapsed > 1)
     {
@@ -238,7 +241,8 @@ void HandleOpenedDocument(const TUTF8String& path, bool silently)
             TUInt32 documentID = 0;
             if (PhotoshopFontUtils::GetDocumentID(documentID, path) == 0 && documentID != 0)
             {
-                if (TrackedDocumentPtr byHandle = AllTrackedDocuments::FindTrackedDocumentByHandle(documentID);
+                if (TrackedDocumentPtr byHandle =
+                        AllTrackedDocuments::FindTrackedDocumentByHandle(documentID);
                     byHandle != nullptr)
                 {
                     // Saved under a new name, or tracked before it had a path.
@@ -313,13 +317,15 @@ void HandleClosedDocuments()
             else
             {
                 bool exists = true;
-                if (PhotoshopFontUtils::DocumentHandleIsValid(record->GetDocumentHandle(), exists) == 0 && !exists)
+                if (PhotoshopFontUtils::DocumentHandleIsValid(record->GetDocumentHandle(), exists) == 0 &&
+                    !exists)
                 {
                     closed = true;
                 }
                 else
                 {
-                    TraceLog(0, "Host app still has a valid handle for '%s' so it must still be open.", path.c_str());
+                    TraceLog(0, "Host app still has a valid handle for '%s' so it must still be open.",
+                             path.c_str());
                 }
             }
             if (closed)
@@ -396,10 +402,11 @@ bool IsDocumentBeingOpened(TrackedDocumentPtr& record)
         {
             if (AllTrackedDocuments::FindTrackedDocumentByPath(path) == nullptr)
             {
-                TraceLog(0,
-                         "Document 0x%08x (%s) is in Photoshop's document list, but we aren't yet tracking it, so "
-                         "it must be in the process of opening.",
-                         static_cast<unsigned>(activeID), path.c_str());
+                TraceLog(
+                    0,
+                    "Document 0x%08x (%s) is in Photoshop's document list, but we aren't yet tracking it, so "
+                    "it must be in the process of opening.",
+                    static_cast<unsigned>(activeID), path.c_str());
                 return true;
             }
         }
@@ -414,10 +421,11 @@ bool IsDocumentBeingOpened(TrackedDocumentPtr& record)
     const unsigned handle = static_cast<unsigned>(record->GetDocumentHandle());
     if (handle == 0)
     {
-        TraceLog(0,
-                 "WARNING: tracked document 0x%08x (%s) does not have an ID. Not safe to infer that it is being "
-                 "opened from disk.",
-                 handle, path.c_str());
+        TraceLog(
+            0,
+            "WARNING: tracked document 0x%08x (%s) does not have an ID. Not safe to infer that it is being "
+            "opened from disk.",
+            handle, path.c_str());
         return false;
     }
     if (record->GetOpenEventTime() != 0)
@@ -425,14 +433,15 @@ bool IsDocumentBeingOpened(TrackedDocumentPtr& record)
         const bool recent = NowSeconds() - record->GetOpenEventTime() < 5;
         if (recent)
         {
-            TraceLog(0, "Document 0x%08x (%s) got an openEvent within the last five seconds.", handle, path.c_str());
+            TraceLog(0, "Document 0x%08x (%s) got an openEvent within the last five seconds.", handle,
+                     path.c_str());
         }
         return recent;
     }
     if (record->GetSaveTime() == 0)
     {
-        TraceLog(0, "Document 0x%08x (%s) is being opened, but we haven't yet gotten an openEvent for it.", handle,
-                 path.c_str());
+        TraceLog(0, "Document 0x%08x (%s) is being opened, but we haven't yet gotten an openEvent for it.",
+                 handle, path.c_str());
         record->SetOpenEventTimeToNow();
         return true;
     }
@@ -472,40 +481,43 @@ void MakeEvent(DescriptorEventID /*event*/, PIActionDescriptor descriptor, PIDia
         TraceLog(-1, "Exiting %s()", "MakeEvent");
         return;
     }
-    RunGuarded("MakeEvent", [descriptor] {
-        const PSActionDescriptorProcs* descriptors = PhotoshopSuites::ActionDescriptor();
-        DescriptorClassID classID = 0;
-        PIActionDescriptor object = nullptr;
-        if (descriptor == nullptr || descriptors->GetObject(descriptor, kNewKey, &classID, &object) != 0)
+    RunGuarded(
+        "MakeEvent",
+        [descriptor]
         {
-            return;
-        }
-        if (object != nullptr)
-        {
-            descriptors->Free(object);
-        }
-        if (classID != PhotoshopFontUtils::kDocumentClass)
-        {
-            TraceLog(0, "MakeEvent received for DescriptorClassID %s", FourCharacters(classID).c_str());
-            return;
-        }
-        FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
-        TrackedDocumentPtr record = std::make_shared<OneTrackedDocument>();
-        record->SetIdentifier(FontActivationTracker::GenerateUniqueIdentifier());
-        record->SetCanExport(fontManager != nullptr && fontManager->CanActivateAcrossWorkgroups());
-        TUInt32 activeID = 0;
-        PhotoshopFontUtils::GetActiveDocumentID(activeID);
-        record->SetDocumentHandle(activeID);
-        TraceLog(0, "New document has ID 0x%08x", static_cast<unsigned>(activeID));
-        record->SetOpenEventTimeToNow();
-        AllTrackedDocuments::AddDocument(record, "");
-        ReserializeActiveDocumentXMP();
-    });
+            const PSActionDescriptorProcs* descriptors = PhotoshopSuites::ActionDescriptor();
+            DescriptorClassID classID = 0;
+            PIActionDescriptor object = nullptr;
+            if (descriptor == nullptr || descriptors->GetObject(descriptor, kNewKey, &classID, &object) != 0)
+            {
+                return;
+            }
+            if (object != nullptr)
+            {
+                descriptors->Free(object);
+            }
+            if (classID != PhotoshopFontUtils::kDocumentClass)
+            {
+                TraceLog(0, "MakeEvent received for DescriptorClassID %s", FourCharacters(classID).c_str());
+                return;
+            }
+            FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
+            TrackedDocumentPtr record = std::make_shared<OneTrackedDocument>();
+            record->SetIdentifier(FontActivationTracker::GenerateUniqueIdentifier());
+            record->SetCanExport(fontManager != nullptr && fontManager->CanActivateAcrossWorkgroups());
+            TUInt32 activeID = 0;
+            PhotoshopFontUtils::GetActiveDocumentID(activeID);
+            record->SetDocumentHandle(activeID);
+            TraceLog(0, "New document has ID 0x%08x", static_cast<unsigned>(activeID));
+            record->SetOpenEventTimeToNow();
+            AllTrackedDocuments::AddDocument(record, "");
+            ReserializeActiveDocumentXMP();
+        });
     TraceLog(-1, "Exiting %s()", "MakeEvent");
 }
 
-void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/, PIDialogRecordOptions /*options*/,
-                void* data)
+void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/,
+                PIDialogRecordOptions /*options*/, void* data)
 {
     TraceLog(1, "Entering %s(..., data=0x%08x)", "CloseEvent", HexOf(data));
     if (PortolanGlobals::IsPluginOperational())
@@ -515,85 +527,91 @@ void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/, 
     TraceLog(-1, "Exiting %s()", "CloseEvent");
 }
 
-void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options, void* data)
+void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+               void* data)
 {
     TraceLog(1, "Entering %s(event=0x%08x, descriptor=0x%08x, options=0x%08x, data=0x%08x)", "SaveEvent",
              static_cast<unsigned>(event), HexOf(descriptor), static_cast<unsigned>(options), HexOf(data));
-    RunGuarded("SaveEvent", [] {
-        TUTF8String path;
-        PhotoshopFontUtils::GetActiveDocumentPath(path);
-        if (path.empty())
+    RunGuarded(
+        "SaveEvent",
+        []
         {
-            // Saved from an untitled document: the one tracked path Photoshop no longer lists.
-            std::vector<TUTF8String> openPaths;
-            PhotoshopFontUtils::GetOpenDocumentPaths(openPaths);
-            std::vector<TUTF8String> missing;
-            for (const TrackedDocumentPtr& record : AllTrackedDocuments::GetAllTrackedDocuments())
+            TUTF8String path;
+            PhotoshopFontUtils::GetActiveDocumentPath(path);
+            if (path.empty())
             {
-                const TUTF8String trackedPath = record->GetDocumentFilePath();
-                if (std::find(openPaths.begin(), openPaths.end(), trackedPath) == openPaths.end())
+                // Saved from an untitled document: the one tracked path Photoshop no longer lists.
+                std::vector<TUTF8String> openPaths;
+                PhotoshopFontUtils::GetOpenDocumentPaths(openPaths);
+                std::vector<TUTF8String> missing;
+                for (const TrackedDocumentPtr& record : AllTrackedDocuments::GetAllTrackedDocuments())
                 {
-                    missing.push_back(trackedPath);
+                    const TUTF8String trackedPath = record->GetDocumentFilePath();
+                    if (std::find(openPaths.begin(), openPaths.end(), trackedPath) == openPaths.end())
+                    {
+                        missing.push_back(trackedPath);
+                    }
+                }
+                if (missing.size() == 1)
+                {
+                    path = missing.front();
                 }
             }
-            if (missing.size() == 1)
+            if (path.empty())
             {
-                path = missing.front();
+                TraceLog(0, "Ignoring Save Event... no path to process.");
+                return;
             }
-        }
-        if (path.empty())
-        {
-            TraceLog(0, "Ignoring Save Event... no path to process.");
-            return;
-        }
-        TraceLog(0, "Document name is '%s'", path.c_str());
+            TraceLog(0, "Document name is '%s'", path.c_str());
 
-        LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
-        if (lpf != nullptr && PortolanGlobals::IsPluginOperational())
-        {
-            const bool identificationOn = lpf->GetEnableFaceTrace();
-            if (!identificationOn)
+            LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
+            if (lpf != nullptr && PortolanGlobals::IsPluginOperational())
             {
-                RemoveAllFaceTraceSlugsForDocument(path);
-                PortolanGlobals::SaveDocumentFonts(path, 0);
+                const bool identificationOn = lpf->GetEnableFaceTrace();
+                if (!identificationOn)
+                {
+                    RemoveAllFaceTraceSlugsForDocument(path);
+                    PortolanGlobals::SaveDocumentFonts(path, 0);
+                }
+                else
+                {
+                    UpdateFaceTraceSlugsForDocument(path);
+                }
             }
-            else
-            {
-                UpdateFaceTraceSlugsForDocument(path);
-            }
-        }
 
-        TUInt32 activeID = 0;
-        PhotoshopFontUtils::GetActiveDocumentID(activeID);
-        TrackedDocumentPtr record = AllTrackedDocuments::FindTrackedDocumentByPath(path);
-        if (record == nullptr && activeID != 0)
-        {
-            record = AllTrackedDocuments::FindTrackedDocumentByHandle(activeID);
+            TUInt32 activeID = 0;
+            PhotoshopFontUtils::GetActiveDocumentID(activeID);
+            TrackedDocumentPtr record = AllTrackedDocuments::FindTrackedDocumentByPath(path);
+            if (record == nullptr && activeID != 0)
+            {
+                record = AllTrackedDocuments::FindTrackedDocumentByHandle(activeID);
+                if (record != nullptr)
+                {
+                    record->SetDocumentFilePath(path);
+                    TraceLog(0, "DocumentID 0x%08x is now associated with '%s'",
+                             static_cast<unsigned>(activeID), path.c_str());
+                }
+                else
+                {
+                    TraceLog(0,
+                             "WARNING: no documentID 0x%08x found in AllTrackedDocuments. '%s' is untracked",
+                             static_cast<unsigned>(activeID), path.c_str());
+                }
+            }
             if (record != nullptr)
             {
-                record->SetDocumentFilePath(path);
-                TraceLog(0, "DocumentID 0x%08x is now associated with '%s'", static_cast<unsigned>(activeID),
-                         path.c_str());
+                if (record->GetDocumentHandle() != activeID)
+                {
+                    TraceLog(0, "WARNING: currentDocumentID is 0x%08x but document being saved has ID 0x%08x",
+                             static_cast<unsigned>(activeID),
+                             static_cast<unsigned>(record->GetDocumentHandle()));
+                }
+                if (record->GetOpenEventTime() == 0)
+                {
+                    record->SetOpenEventTimeToNow();
+                }
+                record->SetSaveTimeToNow();
             }
-            else
-            {
-                TraceLog(0, "WARNING: no documentID 0x%08x found in AllTrackedDocuments. '%s' is untracked",
-                         static_cast<unsigned>(activeID), path.c_str());
-            }
-        }
-        if (record != nullptr)
-        {
-            if (record->GetDocumentHandle() != activeID)
-            {
-                TraceLog(0, "WARNING: currentDocumentID is 0x%08x but document being saved has ID 0x%08x",
-                         static_cast<unsigned>(activeID), static_cast<unsigned>(record->GetDocumentHandle()));
-            }
-            if (record->GetOpenEventTime() == 0)
-            {
-                record->SetOpenEventTimeToNow();
-            }
-            record->SetSaveTimeToNow();
-        }
-    });
+        });
     TraceLog(-1, "Exiting %s()", "SaveEvent");
 }

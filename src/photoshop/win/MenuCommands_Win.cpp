@@ -31,8 +31,8 @@ constexpr TSInt32 kLocalPersonalWorkgroupType = 3;
 // may run, and whether the font manager is online.
 CFMutableDictionaryRef CreateCommandBoxInput(FontManagerInterface& fontManager, LPFInterface& lpf)
 {
-    CFMutableDictionaryRef input = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                             &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef input = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     if (input == nullptr)
     {
         return nullptr;
@@ -147,7 +147,8 @@ void DoCheckDocFonts()
         if (error == 0 && record != nullptr)
         {
             TSInt32 activated = 0;
-            CommonFunctionality::ActivateFontsForDocument(false, activated, record->GetDocumentFilePath(), record);
+            CommonFunctionality::ActivateFontsForDocument(false, activated, record->GetDocumentFilePath(),
+                                                          record);
             if (activated > 0 && !record->HasMissingFonts())
             {
                 TUInt32 activeID = 0;
@@ -192,7 +193,8 @@ void HandleCollectForOutputCommand()
         if (error == 0)
         {
             const TUTF8String fileName = PhotoshopFontUtils::GetFileNameOfPath(path);
-            fontManager->CollectFontsUsedByCurrentDocument(fileName.c_str(), record->GetIdentifier().c_str(), fonts);
+            fontManager->CollectFontsUsedByCurrentDocument(fileName.c_str(), record->GetIdentifier().c_str(),
+                                                           fonts);
         }
     }
     if (fonts != nullptr)

@@ -69,7 +69,8 @@ void InstallHooks()
     }
     else
     {
-        TraceLog(0, "Could not install NotificationHandler hook for Photoshop. GetLastError() returned 0x%08x",
+        TraceLog(0,
+                 "Could not install NotificationHandler hook for Photoshop. GetLastError() returned 0x%08x",
                  static_cast<unsigned>(GetLastError()));
     }
 }
@@ -268,7 +269,8 @@ SPErr DoItCommand(PIActionParameters* actionParameters)
     {
         if (descriptor != nullptr)
         {
-            descriptors->PutInteger(descriptor, kListeningPortKey, PanelManager::GetSharedInstance().GetListeningPort());
+            descriptors->PutInteger(descriptor, kListeningPortKey,
+                                    PanelManager::GetSharedInstance().GetListeningPort());
         }
         return kSPNoError;
     }

@@ -27,7 +27,8 @@ TErrorCode ActivateDocumentFontsSilently(TSInt32& numFontsActivated, const TUTF8
 // Drops "PhotoshopKinsokuHard" and "AdobeInvisFont" entries that have no possible replacement.
 void RemoveFontsThatHaveNoPossibleReplacement(CFMutableArrayRef problemFonts);
 // The font names the document file's bytes declare, in name order; none on an error.
-void GetFontNamesFromNonXMPSectionOfAdobeDocument(const TUTF8String& path, std::vector<TUTF8String>& fontNames);
+void GetFontNamesFromNonXMPSectionOfAdobeDocument(const TUTF8String& path,
+                                                  std::vector<TUTF8String>& fontNames);
 
 // Test support: the next Startup runs again.
 void ResetStartupForTesting();

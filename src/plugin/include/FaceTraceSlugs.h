@@ -16,6 +16,7 @@ void UpdateFaceTraceSlugsForDocument(const TUTF8String& path);
 // Writes an empty font list over any earlier slug.
 void RemoveAllFaceTraceSlugsForDocument(const TUTF8String& path);
 // Writes the slug of the fonts (null: an empty list) and records the save with the font manager.
-TErrorCode WriteXMPFaceTraceSlugToFile(const TUTF8String& fullPath, CFArrayRef docFaceTraceData, TUInt32 hint);
+TErrorCode WriteXMPFaceTraceSlugToFile(const TUTF8String& fullPath, CFArrayRef docFaceTraceData,
+                                       TUInt32 hint);
 // Has Photoshop parse and re-serialise the active document's XMP, so a new document has a packet.
 void ReserializeActiveDocumentXMP();

@@ -42,8 +42,8 @@ public:
                                                TSInt32 workgroupID, CFMutableArrayRef* outFonts);
     // The candidates for a record by its PostScript name (kind 0) or family (kind 1), with the
     // fallbacks of normalised and shortened names, best first. inOutFonts receives a new array.
-    static TSInt32 GetFaceTraceData(CFDictionaryRef font, TSInt32 kind, bool* excludedRemote, TSInt32 workgroupID,
-                                    CFMutableArrayRef* inOutFonts);
+    static TSInt32 GetFaceTraceData(CFDictionaryRef font, TSInt32 kind, bool* excludedRemote,
+                                    TSInt32 workgroupID, CFMutableArrayRef* inOutFonts);
     // The comparator that puts the better of two candidates first; context: the document's record.
     static CFComparisonResult PickBestMatchCallBack(const void* font1, const void* font2, void* context);
     // A mutable copy of the best candidate for the record, or null.
@@ -51,8 +51,9 @@ public:
                                                 CFMutableDictionaryRef* outBest);
     // Completes document font records with the font manager's identification data (dropping those
     // it cannot identify when excludeInactiveFonts is set).
-    static TSInt32 AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TSInt32 workgroupID, bool excludeInactiveFonts,
-                                              bool getAllFontInfo, bool tryFamilyNames);
+    static TSInt32 AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TSInt32 workgroupID,
+                                              bool excludeInactiveFonts, bool getAllFontInfo,
+                                              bool tryFamilyNames);
     static CFIndex MergeFacetraceDictionaryIntoArray(CFMutableArrayRef fonts, CFDictionaryRef font);
     static void MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArrayRef destination);
     static bool IsSluggableKey(CFStringRef key);

@@ -42,7 +42,8 @@ public:
 
     // Activates a document's fonts by path and registers the matched ones under the identifier.
     TSInt32 ActivateDocumentFonts(const TUTF8String& identifier, const TUTF8String& documentPath,
-                                  CFMutableArrayRef matched, CFMutableArrayRef problems, CFMutableArrayRef extra);
+                                  CFMutableArrayRef matched, CFMutableArrayRef problems,
+                                  CFMutableArrayRef extra);
     // Activates fonts by ID and registers the activated ones under the identifier.
     TSInt32 ActivateFontsByID(const TUTF8String& identifier, CFArrayRef fonts, CFIndex& activatedCount);
     void RegisterFontWithDocument(CFDictionaryRef font, CFStringRef postScriptName, TUInt32 databaseID,
@@ -59,7 +60,8 @@ public:
     std::vector<TUInt32> GetDocumentFontIDs(const TUTF8String& identifier);
 
 private:
-    void RegisterMatchedFonts(CFArrayRef fonts, const TUTF8String& identifier, const TUTF8String& documentPath);
+    void RegisterMatchedFonts(CFArrayRef fonts, const TUTF8String& identifier,
+                              const TUTF8String& documentPath);
     void ReleaseRecord(FontRecord& record);
 
     GMutex mMutex;

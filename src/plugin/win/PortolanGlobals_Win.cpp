@@ -45,8 +45,10 @@ TUTF8String FixedFileVersion(const TUTF8String& path)
     {
         return "";
     }
-    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-           "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 // The window's text (UTF-16); empty when it has none.
@@ -91,8 +93,8 @@ void PortolanGlobals::ReadModuleIdentity(TUTF8String& path, void*& module, TUTF8
     if (!GetModuleHandleExW(flags, address, &handle))
     {
         const DWORD error = GetLastError();
-        TraceLog(0, "Error %d (0x%08x) in call to GetModuleHandleEx(0x%08x, 0x%08x, 0x%08x)", static_cast<int>(error),
-                 static_cast<unsigned>(error), static_cast<unsigned>(flags),
+        TraceLog(0, "Error %d (0x%08x) in call to GetModuleHandleEx(0x%08x, 0x%08x, 0x%08x)",
+                 static_cast<int>(error), static_cast<unsigned>(error), static_cast<unsigned>(flags),
                  static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(address)),
                  static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&handle)));
         pluginVersion = "x.x.x.x";
@@ -104,7 +106,8 @@ void PortolanGlobals::ReadModuleIdentity(TUTF8String& path, void*& module, TUTF8
     const DWORD length = GetModuleFileNameW(handle, name.data(), kModulePathCapacity);
     if (length >= kModulePathCapacity)
     {
-        TraceLog(0, "GetLastError() returned %d after GetModuleFileNameW()", static_cast<int>(GetLastError()));
+        TraceLog(0, "GetLastError() returned %d after GetModuleFileNameW()",
+                 static_cast<int>(GetLastError()));
     }
     else if (length > 0)
     {
@@ -127,8 +130,8 @@ void PortolanGlobals::ReadHostFileIdentity(const TUTF8String& path, TUTF8String&
 
 void* PortolanGlobals::FindWindowWithMatchingTitle(const wchar_t* title, const wchar_t* text)
 {
-    TraceLog(1, "Entering %s(%s, %s)", "PortolanGlobals::FindWindowWithMatchingTitle", TextForLog(title).c_str(),
-             TextForLog(text).c_str());
+    TraceLog(1, "Entering %s(%s, %s)", "PortolanGlobals::FindWindowWithMatchingTitle",
+             TextForLog(title).c_str(), TextForLog(text).c_str());
     TitleSearch search{title != nullptr ? title : L"", nullptr};
     EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&search));
     if (text != nullptr && text[0] != L'\0')
@@ -163,7 +166,8 @@ void* PortolanGlobals::FindHostMainWindow()
     {
         if (HWND window = FindWindowA("illustrator", nullptr); window != nullptr)
         {
-            TraceLog(0, "FindWindowA('%s', NULL) returned NULL but FindWindowA('illustrator', NULL) succeeded",
+            TraceLog(0,
+                     "FindWindowA('%s', NULL) returned NULL but FindWindowA('illustrator', NULL) succeeded",
                      className.c_str());
             return window;
         }
