@@ -9,6 +9,7 @@
 #include "XCFUtils.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -24,6 +25,8 @@ struct GProcessState
     const GFrameworkSession* mNewestSession = nullptr;
     GPreferenceStore mPreferences;
     GUIScript mScript;
+    // Whether each host had preferences when its newest framework object was made.
+    std::map<TUTF8String, bool> mExistedAtConstruction;
 };
 
 // Never destroyed: the library may be asked for preferences while the process ends.
@@ -186,10 +189,15 @@ GFrameworkSession::GFrameworkSession(CFDictionaryRef details)
                                      : CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
                                                                  &kCFTypeDictionaryValueCallBacks);
     const TUTF8String host = HostOf(mDetails);
+    const TUTF8String current = host.empty() ? TUTF8String(kDefaultHost) : host;
+    // Whether the host has preferences, as this object finds them: what it stores itself later does
+    // not turn a first run into a later one.
+    const bool exists = Preferences().Exists(current);
     GProcessState& process = Process();
     const std::lock_guard<std::mutex> lock(process.mMutex);
-    process.mCurrentHost = host.empty() ? TUTF8String(kDefaultHost) : host;
+    process.mCurrentHost = current;
     process.mNewestSession = this;
+    process.mExistedAtConstruction[current] = exists;
 }
 
 GFrameworkSession::~GFrameworkSession()
@@ -290,7 +298,17 @@ void GFrameworkSession::SetStringPreference(CFStringRef key, CFStringRef value)
 
 bool GFrameworkSession::PreferencesExist()
 {
-    return Preferences().Exists(CurrentHost());
+    const TUTF8String host = CurrentHost();
+    GProcessState& process = Process();
+    {
+        const std::lock_guard<std::mutex> lock(process.mMutex);
+        const auto known = process.mExistedAtConstruction.find(host);
+        if (known != process.mExistedAtConstruction.end())
+        {
+            return known->second;
+        }
+    }
+    return Preferences().Exists(host);
 }
 
 CFStringRef GFrameworkSession::CopyLocalizedString(TSInt32 number)

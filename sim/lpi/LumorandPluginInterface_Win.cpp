@@ -11,8 +11,12 @@
 #include "TypeholdProtocol.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 using typehold::GCFHolder;
 
@@ -172,6 +176,67 @@ std::wstring WidePath(const char* path)
 {
     return path != nullptr ? OSMakeOSStringFromUTF8String(path) : std::wstring();
 }
+
+// The fonts this client holds, as its calls made and the core last reported them. While the core
+// cannot be asked (killed, not yet relaunched) the client's activation states are answered from
+// here: a relaunched core resumes exactly these holds from its state.
+class GClientHolds
+{
+public:
+    void Add(std::uint32_t id)
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mHeld.insert(id);
+    }
+    void Set(std::uint32_t id, bool held)
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        if (held)
+        {
+            mHeld.insert(id);
+        }
+        else
+        {
+            mHeld.erase(id);
+        }
+    }
+    bool Holds(std::uint32_t id)
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        return mHeld.count(id) != 0;
+    }
+
+private:
+    std::mutex mMutex;
+    std::set<std::uint32_t> mHeld;
+};
+
+GClientHolds& ClientHolds()
+{
+    static GClientHolds* holds = new GClientHolds; // used until the process ends
+    return *holds;
+}
+
+// Records the fonts of matched records that this request activated (not those active before).
+void RecordMatchedHolds(CFArrayRef matched)
+{
+    for (CFIndex i = 0; matched != nullptr && i < CFArrayGetCount(matched); ++i)
+    {
+        const auto font = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(matched, i));
+        if (font == nullptr || CFGetTypeID(font) != CFDictionaryGetTypeID())
+        {
+            continue;
+        }
+        const auto wasActive = static_cast<CFStringRef>(CFDictionaryGetValue(font, CFSTR("IsActive")));
+        std::int64_t id = 0;
+        if (typehold::IntegerValue(CFDictionaryGetValue(font, CFSTR("DatabaseID")), id) &&
+            (wasActive == nullptr || CFGetTypeID(wasActive) != CFStringGetTypeID() ||
+             CFStringCompare(wasActive, CFSTR("1"), 0) != kCFCompareEqualTo))
+        {
+            ClientHolds().Add(static_cast<std::uint32_t>(id));
+        }
+    }
+}
 } // namespace
 
 extern "C"
@@ -209,6 +274,15 @@ extern "C"
             return result;
         }
         const std::uint32_t notActivated = CopyInts(reply.Get(), "notActivated", outNotActivated, capacity1);
+        const std::vector<std::int64_t> refused = typehold::MessageInts(reply.Get(), "notActivated");
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            if (std::find(refused.begin(), refused.end(), static_cast<std::int64_t>(fontIDs[i])) ==
+                refused.end())
+            {
+                ClientHolds().Add(fontIDs[i]);
+            }
+        }
         if (outNotActivatedCount != nullptr)
         {
             *outNotActivatedCount = notActivated;
@@ -261,6 +335,7 @@ extern "C"
                                       reply);
         if (result == CoreErrorCodes::kSuccess)
         {
+            RecordMatchedHolds(typehold::MessageArray(reply.Get(), "matched"));
             AppendValues(matched, typehold::MessageArray(reply.Get(), "matched"));
             AppendValues(problems, typehold::MessageArray(reply.Get(), "problems"));
         }
@@ -330,7 +405,13 @@ extern "C"
         {
             return CoreErrorCodes::kNullPointer;
         }
-        return Send(facade, GRequest("DeactivateFonts").Ints("ids", fontIDs, count).Int("flags", flags));
+        const LPIResult result =
+            Send(facade, GRequest("DeactivateFonts").Ints("ids", fontIDs, count).Int("flags", flags));
+        for (std::uint32_t i = 0; result == CoreErrorCodes::kSuccess && i < count; ++i)
+        {
+            ClientHolds().Set(fontIDs[i], false);
+        }
+        return result;
     }
 
     LPIResult DestroyThreadInstance(LPIFacade facade)
@@ -433,6 +514,21 @@ extern "C"
         if (result == CoreErrorCodes::kSuccess)
         {
             CopyInts(reply.Get(), "states", outStates, count);
+            for (std::uint32_t i = 0; i < count; ++i)
+            {
+                ClientHolds().Set(fontIDs[i], outStates[i] != 0);
+            }
+            return result;
+        }
+        if (result == kLPIServiceUnavailable || result == kLPIAgentShutdown)
+        {
+            // The core is gone: what this client holds is known here, and a relaunched core
+            // resumes it.
+            for (std::uint32_t i = 0; i < count; ++i)
+            {
+                outStates[i] = ClientHolds().Holds(fontIDs[i]) ? 1 : 0;
+            }
+            return CoreErrorCodes::kSuccess;
         }
         return result;
     }
@@ -592,7 +688,21 @@ extern "C"
 
     LPIResult GetIsLoggedIn(LPIFacade facade, std::uint32_t* outYes)
     {
-        return AskYesNo(facade, "GetIsLoggedIn", outYes);
+        // The log-in belongs to the user's session with the font server, not to the core process:
+        // while the core cannot be asked, the last answer it gave stands.
+        static std::atomic<int> sLastAnswer{-1};
+        const LPIResult result = AskYesNo(facade, "GetIsLoggedIn", outYes);
+        if (result == CoreErrorCodes::kSuccess && outYes != nullptr)
+        {
+            sLastAnswer = *outYes != 0 ? 1 : 0;
+        }
+        else if ((result == kLPIServiceUnavailable || result == kLPIAgentShutdown) && outYes != nullptr &&
+                 sLastAnswer >= 0)
+        {
+            *outYes = static_cast<std::uint32_t>(sLastAnswer.load());
+            return CoreErrorCodes::kSuccess;
+        }
+        return result;
     }
 
     LPIResult GetRunningStandalone(LPIFacade facade, std::uint32_t* outYes)

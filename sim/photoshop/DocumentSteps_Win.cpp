@@ -14,6 +14,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -238,6 +239,8 @@ private:
     StepStatus Close(Step& step);
     StepStatus Activate(Step& step);
     StepStatus KillProcess(Step& step);
+    StepStatus RemoveFile(Step& step);
+    StepStatus PostFontChange(Step& step);
     StepStatus FailNextPlay(Step& step);
     StepStatus Expect(Step& step, Check check);
     StepStatus WaitUntil(Step& step);
@@ -332,6 +335,8 @@ void DocumentStage::Register(ScenarioPlayer& player, const std::shared_ptr<Docum
         {"close", &DocumentStage::Close},
         {"activate", &DocumentStage::Activate},
         {"kill-process", &DocumentStage::KillProcess},
+        {"delete-file", &DocumentStage::RemoveFile},
+        {"post-font-change", &DocumentStage::PostFontChange},
         {"fail-next-play", &DocumentStage::FailNextPlay},
         {"wait-until", &DocumentStage::WaitUntil},
     };
@@ -675,6 +680,53 @@ StepStatus DocumentStage::Activate(Step& step)
     }
     mDocuments.Activate(document->mID);
     mTranscript.Line("activate " + DescribeDocument(*document));
+    return StepStatus::kDone;
+}
+
+// Removes a file behind Photoshop's back (a document that vanishes while it is open).
+StepStatus DocumentStage::RemoveFile(Step& step)
+{
+    std::string path;
+    std::string error;
+    if (!ReadPath(step.Node(), "path", path, true, error))
+    {
+        step.Error(error);
+        return StepStatus::kDone;
+    }
+    const bool removed = DeleteFileW(OSMakeOSStringFromUTF8String(path).c_str()) != 0;
+    mTranscript.Line("delete-file " + Quoted(path) + (removed ? ": removed" : ": not removed"));
+    if (!removed)
+    {
+        step.Fail("could not remove " + path);
+    }
+    return StepStatus::kDone;
+}
+
+// Posts WM_FONTCHANGE to this Photoshop's main window, as the system does to every top-level
+// window when fonts come or go.
+StepStatus DocumentStage::PostFontChange(Step& step)
+{
+    HWND mainWindow = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) -> BOOL
+        {
+            wchar_t className[64] = {};
+            GetClassNameW(window, className, 64);
+            if (std::wcscmp(className, L"Photoshop") == 0)
+            {
+                *reinterpret_cast<HWND*>(found) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&mainWindow));
+    if (mainWindow == nullptr || !PostMessageW(mainWindow, WM_FONTCHANGE, 0, 0))
+    {
+        step.Fail("no main window to post WM_FONTCHANGE to");
+        return StepStatus::kDone;
+    }
+    mTranscript.Line("post-font-change: WM_FONTCHANGE posted to the main window");
     return StepStatus::kDone;
 }
 

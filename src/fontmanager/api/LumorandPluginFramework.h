@@ -51,6 +51,8 @@ public:
     // A new string (the caller releases it), or null.
     CFStringRef GetStringPreferenceForKey(CFStringRef key);
     void SetStringPreferenceForKey(CFStringRef key, CFStringRef value);
+    // Whether the current host had preferences when the newest framework object was made: values
+    // stored since (a first run's first values) do not count.
     bool DoPreferencesExist();
 
     // The localized string of a number: a new string (the caller releases it), or null for an

@@ -107,12 +107,44 @@ TEST(DocumentFontNamesTest, FilesThatCannotBeReadFailWithAReason)
     }
 }
 
-TEST(DocumentFontNamesTest, DocumentsBeyondTwoGibibytesAreReadToTheEnd)
+// A PSB header (version 2, 3 channels, 16 x 16, 8 bits, RGB), empty color mode data and image
+// resources, and the 64-bit length of the layer and mask section.
+std::string LargeDocumentHeader(std::uint64_t layerSectionLength)
+{
+    std::string bytes("8BPS\0\2\0\0\0\0\0\0\0\3\0\0\0\x10\0\0\0\x10\0\x08\0\3", 26);
+    bytes += std::string(8, '\0');
+    for (int shift = 56; shift >= 0; shift -= 8)
+    {
+        bytes += static_cast<char>((layerSectionLength >> shift) & 0xFF);
+    }
+    return bytes;
+}
+
+TEST(DocumentFontNamesTest, TheLayerSectionIsReadToItsEndBeyondTwoGibibytesAndNotFurther)
 {
     ScratchFolder scratch("typehold-large-document");
-    const std::string path =
-        scratch.WriteFile("huge.psb", std::string("8BPS\0\2", 6) + "/FontSet [ << /Name (First) >> ]");
-    ScratchFolder::Resize(path, (std::uintmax_t(1) << 31) + 4096); // sparse where the file system allows
-    ScratchFolder::Append(path, "/FontSet [ << /Name (Last) >> ]");
+    const std::string first = "/FontSet [ << /Name (First) >> ]";
+    const std::string last = "/FontSet [ << /Name (Last) >> ]";
+    const std::uint64_t gap = (std::uint64_t(1) << 31) + 4096;
+    const std::uint64_t sectionLength = gap + last.size();
+    const std::string path = scratch.WriteFile("huge.psb", LargeDocumentHeader(sectionLength) + first);
+    ScratchFolder::Resize(path, 42 + gap); // sparse where the file system allows
+    ScratchFolder::Append(path, last);
+    // Image data after the section is never read for fonts.
+    ScratchFolder::Append(path, "/FontSet [ << /Name (ImageData) >> ]");
     EXPECT_EQ((std::vector<std::string>{"First", "Last"}), ReadNames(path));
+}
+
+TEST(DocumentFontNamesTest, PhotoshopSectionsThatRunPastTheEndAreRefused)
+{
+    ScratchFolder scratch("typehold-damaged-sections");
+    std::string bytes = LargeDocumentHeader(16);
+    bytes[4 + 1] = 1; // a PSD...
+    bytes.resize(26); // ...whose color mode data claims 4 GiB
+    bytes += std::string("\xFF\xFF\xFF\xF0", 4);
+    const std::string path = scratch.WriteFile("damaged.psd", bytes + "/FontSet [ << /Name (Hidden) >> ]");
+    std::vector<std::string> names;
+    std::string error;
+    EXPECT_FALSE(typehold::ReadDocumentFontNames(path, names, error));
+    EXPECT_NE(error.find("run past its end"), std::string::npos) << error;
 }

@@ -1,0 +1,199 @@
+#include "FontManagerNotifications.h"
+
+#include "FontRecordKeys.h"
+#include "GBlockingLockStrategy.h"
+#include "GScopedLock.h"
+#include "LumorandPluginInterface.h"
+
+namespace
+{
+enum class EPayload
+{
+    kNone,
+    kOnlineByte,  // the type's key holds the payload byte instead of yes
+    kDictionary,  // every entry of the payload dictionary
+    kFontID,      // the payload's 32-bit font ID
+    kEnabledByte, // "kPluginNotification_Enabled" = the payload byte
+    kFontImages,  // "kPluginNotification_FontPNGs" = the payload object
+};
+
+struct NotificationKind
+{
+    TUInt32 type;
+    CFStringRef key;
+    EPayload payload;
+};
+
+bool FindKind(TUInt32 type, NotificationKind& outKind)
+{
+    const NotificationKind kinds[] = {
+        {kLPINotifyAgentShutdown, kPluginNotification_AgentShutdown, EPayload::kNone},
+        {kLPINotifyOnlineStateChanged, kPluginNotification_OnlineStateChanged, EPayload::kOnlineByte},
+        {kLPINotifyLoggedInStateChanged, kPluginNotification_LoggedInStateChanged, EPayload::kDictionary},
+        {kLPINotifyWorkgroupsChanged, kPluginNotification_WorkgroupsChanged, EPayload::kNone},
+        {kLPINotifyUserPermissionsChanged, kPluginNotification_UserPermissionsChanged, EPayload::kNone},
+        {kLPINotifyFontActivated, kPluginNotification_FontActivated, EPayload::kFontID},
+        {kLPINotifyFontDeactivated, kPluginNotification_FontDeactivated, EPayload::kFontID},
+        {kLPINotifyFontMissing, kPluginNotification_FontMissing, EPayload::kFontID},
+        {kLPINotifyGoogleWebFontsEnabled, kPluginNotification_GoogleWebFontsEnabled, EPayload::kEnabledByte},
+        {kLPINotifyGoogleReplicationProgress, kPluginNotification_GoogleReplicationProgress,
+         EPayload::kDictionary},
+        {kLPINotifyGoogleReplicationStopped, kPluginNotification_GoogleReplicationStopped, EPayload::kNone},
+        {kLPINotifyPreviewPNGsRendered, kPluginNotification_PreviewPNGsRendered, EPayload::kFontImages},
+        {kLPINotifySmartListsChanged, kPluginNotification_SmartListsChanged, EPayload::kNone},
+        {kLPINotifyBulkReplicationProgress, kPluginNotification_BulkReplicationProgress,
+         EPayload::kDictionary},
+        {kLPINotifyBulkReplicationStopped, kPluginNotification_BulkReplicationStopped, EPayload::kNone},
+        {kLPINotifyIncrementalReplicationProgress, kPluginNotification_IncrementalReplicationProgress,
+         EPayload::kDictionary},
+        {kLPINotifyIncrementalReplicationStopped, kPluginNotification_IncrementalReplicationStopped,
+         EPayload::kNone},
+        {kLPINotifyPanelDataChanged, kPluginNotification_PanelDataChanged, EPayload::kNone},
+        {kLPINotifyDesignActivationNonCompliant, kPluginNotification_DesignActivationNonCompliant,
+         EPayload::kFontID},
+        {kLPINotifyOfflineDownloadFinished, kPluginNotification_OfflineDownloadFinished, EPayload::kNone},
+        {kLPINotifyFontServerReplicationProgress, kPluginNotification_FontServerReplicationProgress,
+         EPayload::kDictionary},
+        {kLPINotifyFontServerReplicationStopped, kPluginNotification_FontServerReplicationStopped,
+         EPayload::kNone},
+    };
+    for (const NotificationKind& kind : kinds)
+    {
+        if (kind.type == type)
+        {
+            outKind = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CopyEntry(const void* key, const void* value, void* context)
+{
+    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(context), key, value);
+}
+
+CFBooleanRef BooleanFromByte(const void* payload)
+{
+    return payload != nullptr && *static_cast<const TUInt8*>(payload) != 0 ? kCFBooleanTrue : kCFBooleanFalse;
+}
+} // namespace
+
+FontManagerNotification::FontManagerNotification(CFMutableDictionaryRef dictionary,
+                                                 FontManagerInterface* fontManager)
+    : mDictionary(dictionary), mpFontManager(fontManager)
+{
+}
+
+FontManagerNotification::~FontManagerNotification()
+{
+    if (mDictionary != nullptr)
+    {
+        CFRelease(mDictionary);
+    }
+}
+
+NotificationQueue::~NotificationQueue()
+{
+    Clear();
+}
+
+bool NotificationQueue::Append(std::unique_ptr<FontManagerNotification> notification)
+{
+    if (notification == nullptr)
+    {
+        return false;
+    }
+    GScopedLock lock(mMutex, true, new GBlockingLockStrategy());
+    if (!lock.IsLocked())
+    {
+        return false;
+    }
+    mNotifications.push_back(std::move(notification));
+    return true;
+}
+
+std::unique_ptr<FontManagerNotification> NotificationQueue::TakeFirst()
+{
+    GScopedLock lock(mMutex, true, new GBlockingLockStrategy());
+    if (!lock.IsLocked() || mNotifications.empty())
+    {
+        return nullptr;
+    }
+    std::unique_ptr<FontManagerNotification> first = std::move(mNotifications.front());
+    mNotifications.pop_front();
+    return first;
+}
+
+std::size_t NotificationQueue::Count()
+{
+    GScopedLock lock(mMutex, true, new GBlockingLockStrategy());
+    return lock.IsLocked() ? mNotifications.size() : 0;
+}
+
+void NotificationQueue::Clear()
+{
+    std::deque<std::unique_ptr<FontManagerNotification>> released;
+    {
+        GScopedLock lock(mMutex, true, new GBlockingLockStrategy());
+        if (lock.IsLocked())
+        {
+            released.swap(mNotifications);
+        }
+    }
+}
+
+CFMutableDictionaryRef CreateNotificationDictionary(TUInt32 type, const void* payload)
+{
+    NotificationKind kind{};
+    if (!FindKind(type, kind))
+    {
+        return nullptr;
+    }
+    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                                  &kCFTypeDictionaryValueCallBacks);
+    if (dictionary == nullptr)
+    {
+        return nullptr;
+    }
+    CFDictionarySetValue(dictionary, kind.key, kCFBooleanTrue);
+    switch (kind.payload)
+    {
+    case EPayload::kNone:
+        break;
+    case EPayload::kOnlineByte:
+        CFDictionarySetValue(dictionary, kind.key, BooleanFromByte(payload));
+        break;
+    case EPayload::kDictionary:
+        if (payload != nullptr && CFGetTypeID(payload) == CFDictionaryGetTypeID())
+        {
+            CFDictionaryApplyFunction(static_cast<CFDictionaryRef>(payload), CopyEntry, dictionary);
+        }
+        break;
+    case EPayload::kFontID:
+        if (payload != nullptr)
+        {
+            const TSInt32 fontID = *static_cast<const TSInt32*>(payload);
+            CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &fontID);
+            if (number != nullptr)
+            {
+                CFDictionarySetValue(dictionary, kPluginNotification_FontActivation_Font_ID, number);
+                CFRelease(number);
+            }
+        }
+        break;
+    case EPayload::kEnabledByte:
+        if (payload != nullptr)
+        {
+            CFDictionarySetValue(dictionary, kPluginNotification_Enabled, BooleanFromByte(payload));
+        }
+        break;
+    case EPayload::kFontImages:
+        if (payload != nullptr)
+        {
+            CFDictionarySetValue(dictionary, kPluginNotification_FontPNGs, payload);
+        }
+        break;
+    }
+    return dictionary;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Presence of the framework library. The plug-in imports LumorandPluginFramework from
+// LumorandPluginFrameworkx64.dll with a delay-loaded import, so that a missing library leaves the
+// plug-in loaded; nothing of the class may be called before IsAvailable() has said yes.
+
+class LPFLibrary
+{
+public:
+    // Loads the library once, from the plug-in's own folder or else through the system's search
+    // order, and remembers the outcome (logged once).
+    static bool IsAvailable();
+    // True when a module of that file name is loaded in the process.
+    static bool IsModuleLoaded(const char* moduleName);
+};

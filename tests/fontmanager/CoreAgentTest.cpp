@@ -1,0 +1,475 @@
+// The core agent against a scriptable interface library beside a stand-in core process, with the
+// framework stand-in answering and recording the dialogs. The font manager is created once for
+// the process, through the compatibility check, as at the plug-in's start-up.
+
+#include "CoreAgentInterface.h"
+#include "CoreProcessTestSupport.h"
+#include "FakeInterfaceLibrary.h"
+#include "FontRecordKeys.h"
+#include "GStringEncodings.h"
+#include "HostAppInterface.h"
+#include "LPFInterface.h"
+#include "LPILoader.h"
+#include "LogCapture.h"
+#include "PortolanGlobals.h"
+#include "ScratchFolder.h"
+#include "XCFUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace
+{
+// The pushes that reach the host application.
+class RecordingHost : public HostAppInterface
+{
+public:
+    void UpdatePanelsWorkgroupState() override { mEvents.push_back("workgroups"); }
+    void PushLoggedInStateChangedNotification(bool isLoggedIn, TSInt32 serverType) override
+    {
+        mEvents.push_back("loggedIn " + std::to_string(isLoggedIn) + " " + std::to_string(serverType));
+    }
+    void PushFontActivatedNotification(TSInt32 fontID) override
+    {
+        mEvents.push_back("activated " + std::to_string(fontID));
+    }
+    void PushBulkReplicationStoppedNotification() override { mEvents.push_back("bulk stopped"); }
+
+    std::vector<std::string> mEvents;
+};
+
+RecordingHost sHost;
+
+struct Released
+{
+    void operator()(const void* object) const
+    {
+        if (object != nullptr)
+        {
+            CFRelease(object);
+        }
+    }
+};
+using Array = std::unique_ptr<std::remove_pointer_t<CFMutableArrayRef>, Released>;
+using Dictionary = std::unique_ptr<std::remove_pointer_t<CFMutableDictionaryRef>, Released>;
+
+Array NewArray()
+{
+    return Array(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
+}
+
+Dictionary Font(TSInt32 fontID)
+{
+    Dictionary font(CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                              &kCFTypeDictionaryValueCallBacks));
+    XCFDictionarySetNumber(font.get(), kFT_DatabaseIDKey, fontID);
+    return font;
+}
+
+template <typename Proc>
+Proc FakeExport(const char* name)
+{
+    LPILoader* loader = LPILoader::GetSharedInstance();
+    void* address =
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(loader->GetLibraryHandle()), name));
+    if (address == nullptr)
+    {
+        throw std::runtime_error(std::string("the interface library has no ") + name);
+    }
+    return reinterpret_cast<Proc>(address);
+}
+
+int Calls(const char* entryPoint)
+{
+    return FakeExport<FakeLPI_CallCountProc>("FakeLPI_CallCount")(entryPoint);
+}
+
+void FailNextCalls(const char* entryPoint, std::uint32_t count, LPIResult code)
+{
+    FakeExport<FakeLPI_FailNextCallsProc>("FakeLPI_FailNextCalls")(entryPoint, count, code);
+}
+
+void SetAnswer(const char* entryPoint, std::uint32_t value)
+{
+    FakeExport<FakeLPI_SetAnswerProc>("FakeLPI_SetAnswer")(entryPoint, value);
+}
+
+std::vector<std::int32_t> LastWorkgroups(const char* entryPoint)
+{
+    std::vector<std::int32_t> workgroups(8);
+    const int count =
+        FakeExport<FakeLPI_LastWorkgroupsProc>("FakeLPI_LastWorkgroups")(entryPoint, workgroups.data(), 8);
+    workgroups.resize(static_cast<std::size_t>(count));
+    return workgroups;
+}
+
+void Notify(std::uint32_t type, const void* payload)
+{
+    FakeExport<FakeLPI_NotifyProc>("FakeLPI_Notify")(type, payload);
+}
+
+LPFInterface& Framework()
+{
+    return *PortolanGlobals::GetSharedLPFInterface();
+}
+
+void SetEnvironment(const char* name, const std::string& value)
+{
+    SetEnvironmentVariableW(PathFromUTF8(name).wstring().c_str(), PathFromUTF8(value).wstring().c_str());
+}
+
+// The core folder with the stand-in core and the fake library, the launch-info file that names
+// it, the framework's files, and the font manager made by the compatibility check.
+class CoreAgentEnvironment : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        sScratch = std::make_unique<ScratchFolder>("coreagent");
+        const std::string coreFolder = sScratch->MakeFolder("Core Folder") + "\\";
+        sCorePath = coreFolder + "Typehold.exe";
+        CopyProgramFile(ProgramFolder() + "fm_launcher_helper.exe", sCorePath);
+        CopyProgramFile(ProgramFolder() + "fm_fake_lpi.dll", coreFolder + kLPILibraryName);
+        SetEnvironment("LUMORAND_FRAMEWORK_PREFS_DIR", sScratch->MakeFolder("prefs"));
+        sTranscript = sScratch->Child("transcript.txt");
+        sScript = sScratch->Child("ui-script.txt");
+        SetEnvironment("LUMORAND_UI_TRANSCRIPT", sTranscript);
+        SetEnvironment("LUMORAND_UI_SCRIPT", sScript);
+        const std::string text = ScopedLaunchInfoFile::Text(sCorePath, "--lifetime-ms 60000");
+        sMachineLaunchInfo = std::make_unique<ScopedLaunchInfoFile>(ELaunchInfoLocation::kPerMachine, &text);
+        sUserLaunchInfo = std::make_unique<ScopedLaunchInfoFile>(ELaunchInfoLocation::kPerUser, nullptr);
+
+        PortolanGlobals::InitializeIdentity(PortolanGlobals::kBundleIdentifier,
+                                            PortolanGlobals::kHostAppVersionPrefix);
+        LogCapture log;
+        sCompatible = FontManagerInterface::CompatibleFontManagerIsRunning(&sBundleName);
+        sStartUpLog = log.Lines();
+    }
+
+    void TearDown() override
+    {
+        FontManagerInterface::OnHostAppShuttingDown();
+        TerminateProcessesIn(UTF8FromPath(sScratch->Path()));
+        sMachineLaunchInfo.reset();
+        sUserLaunchInfo.reset();
+        sScratch.reset();
+    }
+
+    static std::unique_ptr<ScratchFolder> sScratch;
+    static std::unique_ptr<ScopedLaunchInfoFile> sMachineLaunchInfo;
+    static std::unique_ptr<ScopedLaunchInfoFile> sUserLaunchInfo;
+    static std::string sCorePath;
+    static std::string sTranscript;
+    static std::string sScript;
+    static bool sCompatible;
+    static std::string sBundleName;
+    static std::vector<std::string> sStartUpLog;
+};
+
+std::unique_ptr<ScratchFolder> CoreAgentEnvironment::sScratch;
+std::unique_ptr<ScopedLaunchInfoFile> CoreAgentEnvironment::sMachineLaunchInfo;
+std::unique_ptr<ScopedLaunchInfoFile> CoreAgentEnvironment::sUserLaunchInfo;
+std::string CoreAgentEnvironment::sCorePath;
+std::string CoreAgentEnvironment::sTranscript;
+std::string CoreAgentEnvironment::sScript;
+bool CoreAgentEnvironment::sCompatible = false;
+std::string CoreAgentEnvironment::sBundleName;
+std::vector<std::string> CoreAgentEnvironment::sStartUpLog;
+
+testing::Environment* const sEnvironment = testing::AddGlobalTestEnvironment(new CoreAgentEnvironment);
+
+class CoreAgentTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mFontManager = FontManagerInterface::GetFontManager();
+        ASSERT_NE(mFontManager, nullptr);
+        FakeExport<FakeLPI_ResetProc>("FakeLPI_Reset")();
+        PortolanGlobals::SetPluginServicesEnabled(true);
+        PortolanGlobals::SetConnectedToCore(true);
+        PortolanGlobals::SetLoggedIn(true);
+        PortolanGlobals::SetWorkgroupAccess(true);
+        // No liveness check unless a test asks for one.
+        CoreAgentInterface::SetLastLivenessCheckTimeForTesting(std::time(nullptr));
+        WriteScript("");
+        std::filesystem::remove(PathFromUTF8(CoreAgentEnvironment::sTranscript));
+        sHost.mEvents.clear();
+    }
+
+    static void WriteScript(const std::string& text)
+    {
+        std::filesystem::remove(PathFromUTF8(CoreAgentEnvironment::sScript));
+        ScratchFolder::Append(CoreAgentEnvironment::sScript, text);
+    }
+
+    static std::string Transcript()
+    {
+        return std::filesystem::exists(PathFromUTF8(CoreAgentEnvironment::sTranscript))
+                   ? ReadWholeFile(CoreAgentEnvironment::sTranscript)
+                   : std::string();
+    }
+
+    FontManagerInterface* mFontManager = nullptr;
+    LogCapture mLog;
+};
+
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    {
+        ++count;
+    }
+    return count;
+}
+} // namespace
+
+HostAppInterface* GetHostAppInterface()
+{
+    return &sHost;
+}
+
+TEST_F(CoreAgentTest, StartUpLaunchesTheCoreAndConnects)
+{
+    EXPECT_TRUE(CoreAgentEnvironment::sCompatible);
+    EXPECT_EQ(CoreAgentEnvironment::sBundleName, "MeridianPlugin");
+    EXPECT_TRUE(PortolanGlobals::GetConnectedToCore());
+    const std::string library = FolderOfWindowsPath(CoreAgentEnvironment::sCorePath) + kLPILibraryName;
+    const auto startUpLines = [](const std::string& part)
+    {
+        std::size_t count = 0;
+        for (const std::string& line : CoreAgentEnvironment::sStartUpLog)
+        {
+            count += line.find(part) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(startUpLines("Successfully launched Typehold at: " + CoreAgentEnvironment::sCorePath), 1u);
+    EXPECT_EQ(startUpLines("SUCCESS: LoadLibraryA('" + library + "')"), 1u);
+    EXPECT_EQ(startUpLines("GObsidianSdk::Initialize SUCCEEDED."), 1u);
+    EXPECT_EQ(startUpLines("LPI at location '" + library + "' is version '1.0.0.42' and plugin version is '" +
+                           PortolanGlobals::GetPluginVersion() + "'"),
+              1u);
+    EXPECT_EQ(startUpLines("VersionsAreCompatible('1.0.0.42', '1.0.0.7') returning 1"), 1u);
+}
+
+TEST_F(CoreAgentTest, ACommandMeetingShutdownOnceIsRetriedAfterASilentRelaunch)
+{
+    FailNextCalls("DeactivateFonts", 1, kLPIAgentShutdown);
+    EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), 0);
+    EXPECT_EQ(Calls("DeactivateFonts"), 2);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 1);
+    EXPECT_EQ(mLog.Count("Agent not running:  error code = GAgentIF_kShutdown"), 1u);
+    EXPECT_EQ(mLog.Count("Agent not running, automatically relaunching agent and retrying command"), 1u);
+    EXPECT_EQ(mLog.Count("Successfully launched Typehold at: "), 1u);
+    EXPECT_TRUE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_TRUE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(Transcript(), "");
+}
+
+TEST_F(CoreAgentTest, ASecondAgentNotRunningAnswerDisablesServicesAndTellsTheUser)
+{
+    FailNextCalls("ActivateDocumentFontsByPath", 2, kLPIServiceUnavailable);
+    Array extra = NewArray();
+    Array matched = NewArray();
+    Array problems = NewArray();
+    EXPECT_EQ(mFontManager->ActivateDocumentFontsByPath("C:\\Docs\\Poster.psd", extra.get(), matched.get(),
+                                                        problems.get()),
+              0);
+    EXPECT_EQ(CFArrayGetCount(matched.get()), 1);
+    EXPECT_EQ(CFArrayGetCount(problems.get()), 1);
+    EXPECT_EQ(Calls("ActivateDocumentFontsByPath"), 3);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 2);
+    EXPECT_EQ(mLog.Count("Agent not running:  error code = GIPCClient_kServiceUnavailable"), 2u);
+    EXPECT_EQ(mLog.Count("Agent not running, relaunching agent and retrying command"), 1u);
+    EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_FALSE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
+}
+
+TEST_F(CoreAgentTest, ARelaunchThatFailsAsksTheUserAndDecliningEndsTheCommand)
+{
+    ScopedLaunchInfoFile noLaunchInfo(ELaunchInfoLocation::kPerMachine, nullptr);
+    WriteScript("messagebox 2\n");
+    FailNextCalls("DeactivateFonts", 1, kLPIServiceUnavailable);
+    EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), -1);
+    EXPECT_EQ(Calls("DeactivateFonts"), 1);
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=614"), 1u);
+    EXPECT_EQ(mLog.Count("Agent not running, done attempting to relaunch.  Disabling plugin functionality"),
+              1u);
+    EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+}
+
+TEST_F(CoreAgentTest, ActivationFollowsTheLocalAndGlobalPreferences)
+{
+    Framework().SetPreferenceForKey("ActivateLocally", true);
+    Framework().SetPreferenceForKey("ActivateGlobally", false);
+    EXPECT_EQ(mFontManager->ActivateFontByID(Font(11).get(), "doc-1"), 0);
+    EXPECT_EQ(Calls("PreviewActivateFonts"), 1);
+    EXPECT_EQ(Calls("ActivateFonts"), 0);
+
+    Framework().SetPreferenceForKey("ActivateLocally", false);
+    Array fonts = NewArray();
+    for (const TSInt32 fontID : {11, 1001, 0, 12})
+    {
+        CFArrayAppendValue(fonts.get(), Font(fontID).get());
+    }
+    Array activated = NewArray();
+    EXPECT_EQ(mFontManager->ActivateFontsByID(fonts.get(), "doc-1", activated.get()), 0);
+    EXPECT_EQ(Calls("ActivateFonts"), 1);
+    EXPECT_EQ(Calls("PreviewActivateFonts"), 1);
+    // The library refused 1001; 0 is no font.
+    ASSERT_EQ(CFArrayGetCount(activated.get()), 2);
+    EXPECT_EQ(CoreAgentInterface::GetFontIDsFromFontInfoArray(activated.get()),
+              (std::vector<TUInt32>{11, 12}));
+}
+
+TEST_F(CoreAgentTest, FontQueriesAddTheSystemWorkgroupUnlessAllAreAsked)
+{
+    std::vector<TUInt32> fontIDs;
+    EXPECT_EQ(mFontManager->FontIDsForPostScriptName("Matched-Regular",
+                                                     FontManagerInterface::kAllWorkgroupsID, fontIDs),
+              0);
+    EXPECT_EQ(Calls("GetFontsByPostscriptName"), 1);
+    EXPECT_EQ(LastWorkgroups("GetFontsByPostscriptName"), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(fontIDs, (std::vector<TUInt32>{21, 22}));
+
+    EXPECT_EQ(mFontManager->FontIDsForPostScriptName("Matched-Regular", 5, fontIDs), 0);
+    EXPECT_EQ(Calls("GetFontsByPostscriptName"), 3);
+    EXPECT_EQ(LastWorkgroups("GetFontsByPostscriptName"), (std::vector<std::int32_t>{9}));
+    EXPECT_EQ(fontIDs, (std::vector<TUInt32>{21, 22, 21, 22}));
+
+    TSInt32 count = -1;
+    EXPECT_EQ(mFontManager->CountNamedFonts("Matched-Regular", FontManagerInterface::kPostScriptNameKind,
+                                            FontManagerInterface::kAllWorkgroupsID, count),
+              0);
+    EXPECT_EQ(count, 2);
+    FontInfoResult info;
+    EXPECT_EQ(mFontManager->GetNamedFontInfo("Matched-Regular", FontManagerInterface::kPostScriptNameKind,
+                                             FontManagerInterface::kAllWorkgroupsID, 3, info),
+              -1);
+    ASSERT_EQ(mFontManager->GetNamedFontInfo("Matched-Regular", FontManagerInterface::kPostScriptNameKind,
+                                             FontManagerInterface::kAllWorkgroupsID, 2, info),
+              0);
+    // The record as the plug-in sees it: state converted, checksums normalised.
+    EXPECT_TRUE(info.mFound);
+    EXPECT_EQ(info.mActivationState, 2);
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_IsActiveKey)), "1");
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_KerningChecksumKey)), "0");
+}
+
+TEST_F(CoreAgentTest, WorkgroupsGetTheirDisplayNamesAndTheAllEntry)
+{
+    Array workgroups = NewArray();
+    ASSERT_EQ(mFontManager->GetAllWorkgroupsForUser(workgroups.get(), true, false, false), 0);
+    ASSERT_EQ(CFArrayGetCount(workgroups.get()), 3);
+    const auto nameAt = [&](CFIndex index)
+    {
+        return XCFStringCopyUTF8(XCFDictionaryGetString(
+            static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(workgroups.get(), index)),
+            kFT_WorkgroupNameKey));
+    };
+    const auto localized = [](TSInt32 number)
+    {
+        CFStringRef text = Framework().CopyLocalizedString(number);
+        const std::string utf8 = XCFStringCopyUTF8(text);
+        CFRelease(text);
+        return utf8;
+    };
+    EXPECT_EQ(nameAt(0), localized(212));
+    EXPECT_EQ(nameAt(1), localized(211));
+    EXPECT_EQ(nameAt(2), localized(210));
+    TSInt32 allID = 0;
+    XCFDictionaryGetNumber(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(workgroups.get(), 2)),
+                           kFT_WorkgroupIDKey, &allID);
+    EXPECT_EQ(allID, FontManagerInterface::kAllWorkgroupsID);
+
+    // Without the right to activate across workgroups, a stored "all workgroups" gives way to the
+    // user's only workgroup.
+    SetAnswer("GetPermission", 0);
+    FakeExport<FakeLPI_SetWorkgroupCountProc>("FakeLPI_SetWorkgroupCount")(1);
+    mFontManager->SetDefaultWorkgroupID(FontManagerInterface::kAllWorkgroupsID);
+    FontManagerInterface::InitializeDefaultWorkgroup();
+    EXPECT_EQ(FontManagerInterface::GetCurrentWorkgroupID(), 5);
+    EXPECT_TRUE(FontManagerInterface::IsWorkgroupChosen());
+}
+
+TEST_F(CoreAgentTest, NotificationsFromTheLibraryThreadChangeTheFlags)
+{
+    CFMutableDictionaryRef loggedOut = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                                 &kCFTypeDictionaryValueCallBacks);
+    XCFDictionarySetBoolean(loggedOut, kPluginNotification_IsLoggedInKey, false);
+    XCFDictionarySetNumber(loggedOut, kPluginNotification_ServerTypeKey, 3);
+    // Server type 3 only reaches the panels.
+    Notify(kLPINotifyLoggedInStateChanged, loggedOut);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 1);
+    EXPECT_TRUE(PortolanGlobals::GetLoggedIn());
+    EXPECT_TRUE(PortolanGlobals::GetPluginServicesEnabled());
+
+    XCFDictionarySetNumber(loggedOut, kPluginNotification_ServerTypeKey, 1);
+    Notify(kLPINotifyLoggedInStateChanged, loggedOut);
+    CFRelease(loggedOut);
+    const std::int32_t fontID = 12;
+    Notify(kLPINotifyFontActivated, &fontID);
+    Notify(kLPINotifyFontActivated, nullptr);
+    Notify(5, nullptr);
+    Notify(29, nullptr);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 3);
+    EXPECT_FALSE(PortolanGlobals::GetLoggedIn());
+    EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=609"), 1u);
+    EXPECT_EQ(sHost.mEvents, (std::vector<std::string>{"loggedIn 0 3", "loggedIn 0 1", "activated 12"}));
+
+    Notify(kLPINotifyAgentShutdown, nullptr);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 1);
+    EXPECT_FALSE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 0);
+}
+
+TEST_F(CoreAgentTest, TheCoreIsCheckedAtMostEveryFifteenSeconds)
+{
+    CoreAgentInterface::SetLastLivenessCheckTimeForTesting(0);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 0);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 0);
+    EXPECT_EQ(Calls("GetIsCoreAgentProcessRunning"), 1);
+    EXPECT_TRUE(PortolanGlobals::GetPluginServicesEnabled());
+
+    CoreAgentInterface::SetLastLivenessCheckTimeForTesting(0);
+    FailNextCalls("GetIsCoreAgentProcessRunning", 2, kLPIServiceUnavailable);
+    SetAnswer("GetIsCoreAgentProcessRunning", 0);
+    mFontManager->ProcessNotifications();
+    EXPECT_EQ(Calls("GetIsCoreAgentProcessRunning"), 4);
+    EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_FALSE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(mLog.Count("Disabling plug-in services in CoreAgentInterface::ProcessNotifications() because "
+                         "Typehold is no longer running."),
+              1u);
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
+}
+
+TEST_F(CoreAgentTest, ThePluginLogStartsWithADatedSeparator)
+{
+    BeginPluginLog("PhotoshopCC2020.log");
+    EXPECT_EQ(Calls("BeginLogging:PhotoshopCC2020.log"), 1);
+    EXPECT_EQ(Calls("Log"), 1);
+}
+
+TEST_F(CoreAgentTest, ShutdownUnregistersAndEndsTheConnection)
+{
+    FontManagerInterface::OnHostAppShuttingDown();
+    EXPECT_EQ(FontManagerInterface::GetFontManager(), nullptr);
+    EXPECT_EQ(Calls("UnregisterForNotifications"), 1);
+    EXPECT_EQ(Calls("DestroyThreadInstance"), 1);
+    // Notifications after shutdown find no font manager.
+    Notify(kLPINotifyAgentShutdown, nullptr);
+    FontManagerInterface::OnHostAppShuttingDown();
+    EXPECT_EQ(mLog.Count("*** UH-OH, sm_pFontManager is NULL in FontManagerInterface::OnHostAppShuttingDown"),
+              1u);
+}
