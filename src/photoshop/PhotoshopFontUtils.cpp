@@ -9,6 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <vector>
 
 // <windows.h> renames GetObject; the descriptor suite's member keeps its name.
@@ -169,32 +173,96 @@ TUTF8String AliasToFullPath(Handle alias, std::vector<char>& data)
     return TUTF8String(data.begin(), end);
 }
 
-bool FileExists(const TUTF8String& path)
+// How a narrow path names an existing file: through the system code page, as UTF-8, or not at all.
+// A file exists when its modification date can be read.
+enum class NarrowPathFile
 {
-    return !path.empty() && LumorandFileUtils::GetFileModificationDate(path.c_str()) != 0;
-}
+    kNone,
+    kCodePage,
+    kUTF8,
+};
 
 #ifdef _WIN32
-// The narrow path in UTF-8: as the system code page when that names the file, else as UTF-8.
-TUTF8String NormalisePathEncoding(const TUTF8String& path)
+bool ModificationDateReadable(const wchar_t* widePath)
 {
-    std::vector<wchar_t> wide(path.size() + 1, L'\0');
-    if (OSConvertANSIPathToUTF16(path.c_str(), wide.data(), wide.size()))
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    return GetFileAttributesExW(widePath, GetFileExInfoStandard, &attributes) != 0;
+}
+
+NarrowPathFile FindNarrowPathFile(const TUTF8String& path, TUTF8String* utf8)
+{
+    if (path.empty())
     {
-        const TUTF8String converted = OSMakeUTF8StringFromOSString(wide.data());
-        if (FileExists(converted))
-        {
-            return converted;
-        }
+        return NarrowPathFile::kNone;
     }
-    return path;
+    std::vector<wchar_t> wide(4 * path.size() + 1, L'\0');
+    if (OSConvertANSIPathToUTF16(path.c_str(), wide.data(), wide.size()) &&
+        ModificationDateReadable(wide.data()))
+    {
+        if (utf8 != nullptr)
+        {
+            *utf8 = OSMakeUTF8StringFromOSString(wide.data());
+        }
+        return NarrowPathFile::kCodePage;
+    }
+    if (OSConvertUTF8PathToUTF16(path.c_str(), wide.data(), wide.size()) &&
+        ModificationDateReadable(wide.data()))
+    {
+        if (utf8 != nullptr)
+        {
+            *utf8 = path;
+        }
+        return NarrowPathFile::kUTF8;
+    }
+    return NarrowPathFile::kNone;
 }
 #else
-TUTF8String NormalisePathEncoding(const TUTF8String& path)
+NarrowPathFile FindNarrowPathFile(const TUTF8String& path, TUTF8String* utf8)
 {
-    return path;
+    if (path.empty() || LumorandFileUtils::GetFileModificationDate(path.c_str()) == 0)
+    {
+        return NarrowPathFile::kNone;
+    }
+    if (utf8 != nullptr)
+    {
+        *utf8 = path;
+    }
+    return NarrowPathFile::kUTF8;
 }
 #endif
+
+// True when the alias holds the same bytes (of those the plug-in examines) as data; otherwise data
+// becomes a copy of them.
+bool SameAliasData(Handle alias, std::vector<char>& data)
+{
+    const PhotoshopSuites::HandleSuite handles = PhotoshopSuites::Handles();
+    const std::int32_t size = handles.GetSize(alias);
+    const std::size_t examined =
+        size > 0 ? std::min<std::size_t>(static_cast<std::size_t>(size), kAliasExaminedBytes) : 0;
+    PSBoolean oldLock = 0;
+    const Ptr bytes = examined > 0 ? handles.Lock(alias, oldLock) : nullptr;
+    bool same = false;
+    if (bytes != nullptr)
+    {
+        same = data.size() == examined && std::memcmp(data.data(), bytes, examined) == 0;
+        if (!same)
+        {
+            data.assign(bytes, bytes + examined);
+        }
+        handles.Unlock(alias, oldLock);
+    }
+    else
+    {
+        same = data.empty();
+        data.clear();
+    }
+    return same;
+}
+
+bool FileExists(const TUTF8String& path)
+{
+    return FindNarrowPathFile(path, nullptr) != NarrowPathFile::kNone;
+}
 
 // The narrow path as UTF-16, each byte the system code page makes of it ('?' where it could
 // not); empty when it cannot be converted.
@@ -332,18 +400,35 @@ OSErr GetDocumentCount(std::int32_t& count)
 
 OSErr GetOpenDocumentPaths(std::vector<TUTF8String>& paths)
 {
+    // The last scan's alias data and path per document index: Photoshop is asked for the document
+    // list every second, and an alias whose data has not changed since names the same file, so the
+    // idle scan makes no file system call for it. An alias that named no file is looked at again.
+    struct KnownAlias
+    {
+        std::vector<char> data;
+        TUTF8String path;
+    };
+    static std::vector<KnownAlias> sKnown;
     std::int32_t count = 0;
     OSErr error = GetDocumentCount(count);
+    if (error == 0 && count >= 0)
+    {
+        sKnown.resize(static_cast<std::size_t>(count));
+    }
     for (std::int32_t index = 1; error == 0 && index <= count; ++index)
     {
         InfoValue value;
         error = GetInfoByIndex(static_cast<std::uint32_t>(index), kDocumentClass, kFileReferenceKey, &value);
         if (error == 0 && value.alias != nullptr)
         {
-            const TUTF8String path = GetUTF8EncodedPathFromFileAlias(value.alias);
-            if (!path.empty())
+            KnownAlias& known = sKnown[static_cast<std::size_t>(index - 1)];
+            if (!SameAliasData(value.alias, known.data) || known.path.empty())
             {
-                paths.push_back(path);
+                known.path = GetUTF8EncodedPathFromFileAlias(value.alias);
+            }
+            if (!known.path.empty())
+            {
+                paths.push_back(known.path);
             }
         }
         value.Release();
@@ -438,9 +523,10 @@ TUTF8String GetUTF8EncodedPathFromFileAlias(Handle alias)
     {
         std::vector<char> data;
         const TUTF8String narrowPath = AliasToFullPath(alias, data);
-        if (FileExists(narrowPath))
+        // An existing file's path, in UTF-8 whichever encoding the narrow text was in.
+        if (FindNarrowPathFile(narrowPath, &result) != NarrowPathFile::kNone)
         {
-            return NormalisePathEncoding(narrowPath);
+            return result;
         }
         TraceLog(0, "AliasToFullPath() returned '%s', which does not exist. Looking elsewhere.",
                  narrowPath.c_str());

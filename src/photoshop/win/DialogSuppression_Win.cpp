@@ -8,6 +8,7 @@
 #include "PortolanGlobals.h"
 #include "XCFUtils.h"
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 
@@ -77,6 +78,23 @@ BOOL CALLBACK FindChild(HWND window, LPARAM parameter)
     return TRUE;
 }
 
+BOOL CALLBACK AddTopLevelWindow(HWND window, LPARAM parameter)
+{
+    reinterpret_cast<std::vector<TopLevelWindow>*>(parameter)->push_back({window, WindowText(window)});
+    return TRUE;
+}
+
+BOOL CALLBACK FindChildWithText(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<ChildSearch*>(parameter);
+    if (WindowText(window).find(search->text) != std::wstring::npos)
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void PostKey(HWND window, WPARAM key)
 {
     PostMessageW(window, WM_KEYDOWN, key, 0);
@@ -96,9 +114,46 @@ HWND FindChildWindowWithThisClassAndText(HWND parent, const char* className, con
     return search.found;
 }
 
+std::vector<TopLevelWindow> SnapshotTopLevelWindows()
+{
+    std::vector<TopLevelWindow> windows;
+    EnumWindows(AddTopLevelWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+HWND FindWindowInSnapshot(const std::vector<TopLevelWindow>& windows, const wchar_t* title,
+                          const wchar_t* text)
+{
+    TraceLog(0, "Entering %s(%s, %s)", "FindWindowInSnapshot", Utf8(title).c_str(), Utf8(text).c_str());
+    const wchar_t* wantedTitle = title != nullptr ? title : L"";
+    const auto match = std::find_if(windows.begin(), windows.end(),
+                                    [wantedTitle](const TopLevelWindow& entry)
+                                    { return entry.title.find(wantedTitle) != std::wstring::npos; });
+    if (match == windows.end())
+    {
+        return nullptr;
+    }
+    if (text != nullptr && text[0] != L'\0')
+    {
+        ChildSearch search{"", text, nullptr};
+        EnumChildWindows(match->window, FindChildWithText, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr)
+        {
+            return nullptr;
+        }
+    }
+    return match->window;
+}
+
 bool ForciblyCloseWindow(const wchar_t* title, const wchar_t* text, const wchar_t* buttonText, WPARAM key)
 {
-    const HWND window = static_cast<HWND>(PortolanGlobals::FindWindowWithMatchingTitle(title, text));
+    return ForciblyCloseWindow(SnapshotTopLevelWindows(), title, text, buttonText, key);
+}
+
+bool ForciblyCloseWindow(const std::vector<TopLevelWindow>& windows, const wchar_t* title,
+                         const wchar_t* text, const wchar_t* buttonText, WPARAM key)
+{
+    const HWND window = FindWindowInSnapshot(windows, title, text);
     if (window == nullptr)
     {
         return false;
@@ -131,11 +186,14 @@ bool findAndSuppressAllUnwantedDialogs()
             sCachedStrings[i] = lpf->CopyLocalizedString(kCachedStringNumbers[i]);
         }
     }
+    // One pass over the top-level windows serves every title searched for.
+    const std::vector<TopLevelWindow> windows = SnapshotTopLevelWindows();
     const std::wstring missingFontsText = WideOf(sCachedStrings[0]);
-    bool result = ForciblyCloseWindow(L"Adobe Photoshop C", missingFontsText.c_str(), L"", VK_RETURN);
+    bool result =
+        ForciblyCloseWindow(windows, L"Adobe Photoshop C", missingFontsText.c_str(), L"", VK_RETURN);
     for (std::size_t row = 0; row < sizeof(kDialogTitles) / sizeof(kDialogTitles[0]); ++row)
     {
-        if (ForciblyCloseWindow(kDialogTitles[row], L"", kButtonTitles[row], VK_ESCAPE))
+        if (ForciblyCloseWindow(windows, kDialogTitles[row], L"", kButtonTitles[row], VK_ESCAPE))
         {
             result = true;
             break;

@@ -27,9 +27,9 @@ public:
     void SetOpenEventTimeToNow();
     TSInt64 GetSaveTime() const { return mSaveTime; }
     void SetSaveTimeToNow();
-    TUTF8String GetDocumentFilePath() const { return mFilePath; }
+    const TUTF8String& GetDocumentFilePath() const { return mFilePath; }
     void SetDocumentFilePath(const TUTF8String& path);
-    TUTF8String GetIdentifier() const { return mIdentifier; }
+    const TUTF8String& GetIdentifier() const { return mIdentifier; }
     void SetIdentifier(const TUTF8String& identifier) { mIdentifier = identifier; }
     bool GetCanExport() const { return mCanExport; }
     void SetCanExport(bool canExport) { mCanExport = canExport; }
