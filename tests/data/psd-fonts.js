@@ -4,23 +4,8 @@
 //                                    them (one per line, sorted, without duplicates)
 'use strict';
 const fs = require('fs');
-const path = require('path');
 const psd = require('ag-psd');
-
-// A text layer: the whole text in `font`, with runs in other fonts where given.
-function textLayer(name, text, font, runs = [], y = 40) {
-    const layer = { name, text: { text, transform: [1, 0, 0, 1, 20, y], style: { font: { name: font }, fontSize: 18 } } };
-    if (runs.length) {
-        let used = 0;
-        layer.text.styleRuns = runs.map(([length, runFont]) => {
-            used += length;
-            return { length, style: { font: { name: runFont } } };
-        });
-        // The rest of the text stays in the layer's own font.
-        layer.text.styleRuns.push({ length: text.length - used, style: { font: { name: font } } });
-    }
-    return layer;
-}
+const { textLayer, writeDocuments } = require('./psd-text');
 
 const documents = {
     'poster.psd': [
@@ -41,15 +26,6 @@ const documents = {
         textLayer('B', 'second text layer', 'GillSans-Light', [], 90),
     ],
 };
-
-function write(folder) {
-    fs.mkdirSync(folder, { recursive: true });
-    for (const [file, children] of Object.entries(documents)) {
-        const doc = { width: 320, height: 160, children };
-        const buffer = psd.writePsdBuffer(doc, { psb: file.endsWith('.psb'), invalidateTextLayers: false });
-        fs.writeFileSync(path.join(folder, file), buffer);
-    }
-}
 
 function read(file) {
     const doc = psd.readPsd(fs.readFileSync(file), {
@@ -74,7 +50,7 @@ function read(file) {
 }
 
 const [mode, target] = process.argv.slice(2);
-if (mode === 'write' && target) write(target);
+if (mode === 'write' && target) writeDocuments(target, documents);
 else if (mode === 'read' && target) read(target);
 else {
     process.stderr.write('usage: node psd-fonts.js write FOLDER | read FILE\n');

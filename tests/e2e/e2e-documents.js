@@ -3,23 +3,7 @@
 // has.
 //   node e2e-documents.js FOLDER
 'use strict';
-const fs = require('fs');
-const path = require('path');
-const psd = require('ag-psd');
-
-// A text layer in `font`, with runs in other fonts ([length, font] pairs).
-function textLayer(name, text, font, runs = [], y = 40) {
-    const layer = { name, text: { text, transform: [1, 0, 0, 1, 20, y], style: { font: { name: font }, fontSize: 18 } } };
-    if (runs.length) {
-        let used = 0;
-        layer.text.styleRuns = runs.map(([length, runFont]) => {
-            used += length;
-            return { length, style: { font: { name: runFont } } };
-        });
-        layer.text.styleRuns.push({ length: text.length - used, style: { font: { name: font } } });
-    }
-    return layer;
-}
+const { textLayer, writeDocuments } = require('../data/psd-text');
 
 const documents = {
     // Three catalog fonts.
@@ -44,8 +28,4 @@ if (!folder) {
     process.stderr.write('usage: node e2e-documents.js FOLDER\n');
     process.exit(2);
 }
-fs.mkdirSync(folder, { recursive: true });
-for (const [file, children] of Object.entries(documents)) {
-    const buffer = psd.writePsdBuffer({ width: 320, height: 160, children }, { invalidateTextLayers: false });
-    fs.writeFileSync(path.join(folder, file), buffer);
-}
+writeDocuments(folder, documents);

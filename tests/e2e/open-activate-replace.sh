@@ -6,9 +6,7 @@
 source "$(dirname "$0")/e2e-lib.sh"
 
 e2e_layout
-e2e_core_config <<JSON
-{"fontFolders": ["$(jsonpath "$E2E_FONTS")"], "systemFonts": true}
-JSON
+e2e_default_core_config
 e2e_install_core
 harbour=$(jsonpath "$E2E_DOCUMENTS/harbour.psd")
 e2e_play <<JSON

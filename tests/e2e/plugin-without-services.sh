@@ -14,9 +14,7 @@ lifecycle='{"steps": [
   {"do": "expect-notifications", "removed": ["Opn ", "Mk  ", "Cls ", "save"]}
 ]}'
 core_config() {
-    e2e_core_config <<JSON
-{"fontFolders": ["$(jsonpath "$E2E_FONTS")"], "systemFonts": true}
-JSON
+    e2e_default_core_config
 }
 
 # Photoshop 20: the plug-in is for 21.

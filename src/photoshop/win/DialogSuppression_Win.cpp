@@ -124,7 +124,9 @@ std::vector<TopLevelWindow> SnapshotTopLevelWindows()
 HWND FindWindowInSnapshot(const std::vector<TopLevelWindow>& windows, const wchar_t* title,
                           const wchar_t* text)
 {
-    TraceLog(0, "Entering %s(%s, %s)", "FindWindowInSnapshot", Utf8(title).c_str(), Utf8(text).c_str());
+    // The search is PortolanGlobals::FindWindowWithMatchingTitle's, and logs as it.
+    TraceLog(1, "Entering %s(%s, %s)", "PortolanGlobals::FindWindowWithMatchingTitle", Utf8(title).c_str(),
+             Utf8(text).c_str());
     const wchar_t* wantedTitle = title != nullptr ? title : L"";
     const auto match = std::find_if(windows.begin(), windows.end(),
                                     [wantedTitle](const TopLevelWindow& entry)

@@ -3,6 +3,7 @@
 
 #include "PortolanGlobals.h"
 
+#include "DialogSuppression.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LumorandVersionUtils.h"
@@ -51,37 +52,6 @@ TUTF8String FixedFileVersion(const TUTF8String& path)
            std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-// The window's text (UTF-16); empty when it has none.
-std::wstring WindowText(HWND window)
-{
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
-struct TitleSearch
-{
-    const wchar_t* text;
-    HWND found;
-};
-
-BOOL CALLBACK FindTitle(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<TitleSearch*>(parameter);
-    if (WindowText(window).find(search->text) != std::wstring::npos)
-    {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-TUTF8String TextForLog(const wchar_t* text)
-{
-    return text != nullptr ? OSMakeUTF8StringFromOSString(text) : TUTF8String("NULL");
-}
 } // namespace
 
 void PortolanGlobals::ReadModuleIdentity(TUTF8String& path, void*& module, TUTF8String& pluginVersion,
@@ -130,24 +100,7 @@ void PortolanGlobals::ReadHostFileIdentity(const TUTF8String& path, TUTF8String&
 
 void* PortolanGlobals::FindWindowWithMatchingTitle(const wchar_t* title, const wchar_t* text)
 {
-    TraceLog(1, "Entering %s(%s, %s)", "PortolanGlobals::FindWindowWithMatchingTitle",
-             TextForLog(title).c_str(), TextForLog(text).c_str());
-    TitleSearch search{title != nullptr ? title : L"", nullptr};
-    EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&search));
-    if (text != nullptr && text[0] != L'\0')
-    {
-        if (search.found == nullptr)
-        {
-            return nullptr;
-        }
-        TitleSearch childSearch{text, nullptr};
-        EnumChildWindows(search.found, FindTitle, reinterpret_cast<LPARAM>(&childSearch));
-        if (childSearch.found == nullptr)
-        {
-            return nullptr;
-        }
-    }
-    return search.found;
+    return FindWindowInSnapshot(SnapshotTopLevelWindows(), title, text);
 }
 
 void* PortolanGlobals::FindHostMainWindow()
