@@ -1034,6 +1034,10 @@ extern "C"
 
     LPIResult GetFontUsage(LPIFacade facade, const char* path, CFMutableArrayRef outFonts)
     {
+        if (path == nullptr || outFonts == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetFontUsage").Text("path", path), reply);
         if (result == CoreErrorCodes::kSuccess)
@@ -1045,6 +1049,10 @@ extern "C"
 
     LPIResult GetAdobeXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
+        if (path == nullptr || outXMP == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetAdobeXMPData").Text("path", path), reply);
         CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
@@ -1058,6 +1066,10 @@ extern "C"
 
     LPIResult GetFaceTraceXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
+        if (path == nullptr || outXMP == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetFaceTraceXMPData").Text("path", path), reply);
         CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
@@ -1069,9 +1081,11 @@ extern "C"
         return result;
     }
 
+    // The core writes the slug into the document (see sim/typehold/README.md); an empty array
+    // clears it.
     LPIResult WriteFontUsage(LPIFacade facade, const char* path, CFArrayRef fonts)
     {
-        if (path == nullptr)
+        if (path == nullptr || fonts == nullptr)
         {
             return CoreErrorCodes::kNullPointer;
         }

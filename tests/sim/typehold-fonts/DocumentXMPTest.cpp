@@ -292,6 +292,15 @@ TEST(XMPPacketTest, SlugsAreFoundWhateverTheirPrefixesAndRDFForms)
         << "the new description is about the same resource";
     ASSERT_TRUE(ReadFontUsage(merged, read, present, error)) << error;
     EXPECT_TRUE(SameFonts(read, Fonts()));
+
+    // Text beside the elements (not XMP's own layout, but well-formed) is kept as it is.
+    const std::string mixed = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>note<rdf:RDF "
+                              "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>more<rdf:Description "
+                              "rdf:about=''/></rdf:RDF></x:xmpmeta>";
+    ASSERT_TRUE(MergeFontUsage(mixed, Fonts(), merged, error)) << error;
+    EXPECT_NE(merged.find(">note<rdf:RDF"), std::string::npos) << merged;
+    ASSERT_TRUE(ReadFontUsage(merged, read, present, error)) << error;
+    EXPECT_TRUE(SameFonts(read, Fonts()));
 }
 
 TEST(XMPPacketTest, HostilePacketsAndValuesAreRefusedWithAReason)
@@ -575,6 +584,13 @@ TEST(PDFXMPTest, CompressedMetadataIsReplacedWithoutBeingMerged)
     EXPECT_NE(seen.note.find("/FlateDecode"), std::string::npos) << seen.note;
     EXPECT_NE(out.find("/Metadata 5 0 R"), std::string::npos) << "a new object, numbered from /Size";
     EXPECT_NE(out.find("/Size 6 "), std::string::npos);
+    EXPECT_TRUE(SameFonts(SlugOf(DocumentKind::kPDF, out), Fonts()));
+
+    // A /Size below the numbers in use does not make the new object take one of them.
+    std::string small = pdf;
+    small.replace(small.find("/Size 5"), 7, "/Size 1");
+    ASSERT_EQ(Rewrite(DocumentKind::kPDF, small, out, Fonts()), 0u);
+    EXPECT_NE(out.find("/Metadata 5 0 R"), std::string::npos);
     EXPECT_TRUE(SameFonts(SlugOf(DocumentKind::kPDF, out), Fonts()));
 }
 

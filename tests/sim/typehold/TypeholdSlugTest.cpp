@@ -273,6 +273,8 @@ TEST_F(TypeholdSlugTest, DocumentsThatCannotBeRewrittenAreLeftUntouched)
         ASSERT_NE(line, std::string::npos) << log;
         EXPECT_NE(log.find(refused.reason, line), std::string::npos) << log.substr(line, 300);
     }
+    EXPECT_EQ(mLibrary->WriteFontUsage(Facade(), scratch.Child("x.psd").c_str(), nullptr),
+              CoreErrorCodes::kNullPointer);
     EXPECT_EQ(mLibrary->WriteFontUsage(Facade(), scratch.Child("missing.psd").c_str(), fonts.Get()),
               GFileSystem::kFileNotFound);
 

@@ -16,6 +16,7 @@ constexpr std::size_t kMaxCatalogBytes = 4 * 1024 * 1024; // raw values of the c
 constexpr TUInt64 kMaxMetadata = 64 * 1024 * 1024;
 constexpr std::size_t kMaxSections = 1000;
 constexpr std::size_t kMaxSubsections = 1000000;
+constexpr TUInt64 kMaxObjectNumber = 8388607; // PDF's limit
 
 bool IsWhite(int c)
 {
@@ -511,7 +512,7 @@ TErrorCode GPDFMetadata::ReadSection(GByteSource& source, TUInt64 offset, GSecti
             return CoreErrorCodes::kError;
         }
         if (size == nullptr || size->kind != GValue::EKind::kNumber || !size->integer || size->negative ||
-            size->number == 0 || size->number > 8388607)
+            size->number == 0 || size->number > kMaxObjectNumber + 1)
         {
             error = "the trailer has no valid /Size";
             return CoreErrorCodes::kError;
@@ -626,6 +627,22 @@ TErrorCode GPDFMetadata::Read(GByteSource& source, std::string& error)
         }
         mSections.push_back(std::move(section));
         offset = previous;
+    }
+
+    // The new metadata object takes the first free number: /Size, unless the tables (or the
+    // catalog) already use numbers beyond it.
+    for (const GSection& section : mSections)
+    {
+        for (const GSubsection& subsection : section.subsections)
+        {
+            mObjectCount = std::max(mObjectCount, subsection.first + subsection.count);
+        }
+    }
+    mObjectCount = std::max(mObjectCount, mCatalogNumber + 1);
+    if (mObjectCount > kMaxObjectNumber)
+    {
+        error = "the cross-reference tables use object numbers beyond what PDF allows";
+        return CoreErrorCodes::kError;
     }
 
     TUInt64 offset = 0;

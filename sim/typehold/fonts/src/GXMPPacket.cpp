@@ -193,53 +193,6 @@ void WriteStartTag(const XMLElement* element, std::string& out)
     }
 }
 
-// Content written exactly as it was (mixed content, text-only elements).
-void WriteInline(const XMLNode* node, std::string& out)
-{
-    if (const XMLElement* element = node->ToElement())
-    {
-        WriteStartTag(element, out);
-        if (element->FirstChild() == nullptr)
-        {
-            out += "/>";
-            return;
-        }
-        out += '>';
-        for (const XMLNode* child = element->FirstChild(); child != nullptr; child = child->NextSibling())
-        {
-            WriteInline(child, out);
-        }
-        out += "</";
-        out += element->Name();
-        out += '>';
-    }
-    else if (const tinyxml2::XMLText* text = node->ToText())
-    {
-        if (text->CData())
-        {
-            out += "<![CDATA[";
-            out += text->Value();
-            out += "]]>";
-        }
-        else
-        {
-            out += EscapeText(text->Value());
-        }
-    }
-    else if (node->ToComment() != nullptr)
-    {
-        out += "<!--";
-        out += node->Value();
-        out += "-->";
-    }
-    else if (node->ToDeclaration() != nullptr)
-    {
-        out += "<?";
-        out += node->Value();
-        out += "?>";
-    }
-}
-
 bool IsPacketInstruction(const XMLNode* node)
 {
     const char* value = node->Value();
@@ -384,6 +337,57 @@ struct GXMPPacket::GState
         return out;
     }
 
+    // Content written exactly as it was (mixed content, text-only elements).
+    void WriteInline(const XMLNode* node, std::string& out) const
+    {
+        if (const XMLElement* element = node->ToElement())
+        {
+            WriteStartTag(element, out);
+            if (element->FirstChild() == nullptr && (element != rdf || properties.empty()))
+            {
+                out += "/>";
+                return;
+            }
+            out += '>';
+            for (const XMLNode* child = element->FirstChild(); child != nullptr; child = child->NextSibling())
+            {
+                WriteInline(child, out);
+            }
+            if (element == rdf && !properties.empty())
+            {
+                out += '\n' + NewDescription(0);
+            }
+            out += "</";
+            out += element->Name();
+            out += '>';
+        }
+        else if (const tinyxml2::XMLText* text = node->ToText())
+        {
+            if (text->CData())
+            {
+                out += "<![CDATA[";
+                out += text->Value();
+                out += "]]>";
+            }
+            else
+            {
+                out += EscapeText(text->Value());
+            }
+        }
+        else if (node->ToComment() != nullptr)
+        {
+            out += "<!--";
+            out += node->Value();
+            out += "-->";
+        }
+        else if (node->ToDeclaration() != nullptr)
+        {
+            out += "<?";
+            out += node->Value();
+            out += "?>";
+        }
+    }
+
     void WriteElement(const XMLElement* element, int depth, std::string& out) const
     {
         Indent(out, depth);
@@ -396,7 +400,7 @@ struct GXMPPacket::GState
             const tinyxml2::XMLText* text = child->ToText();
             hasText = hasText || (text != nullptr && (text->CData() || !IsWhiteSpace(text->Value())));
         }
-        if (!isRDF && (!hasElements || hasText))
+        if ((!isRDF && !hasElements) || hasText)
         {
             WriteInline(element, out);
             out += '\n';
@@ -704,7 +708,7 @@ std::string GXMPPacket::Serialize() const
                 (node->ToComment() != nullptr || node->ToDeclaration() != nullptr) &&
                 !IsPacketInstruction(node))
             {
-                WriteInline(node, out);
+                state.WriteInline(node, out);
                 out += '\n';
             }
         }
