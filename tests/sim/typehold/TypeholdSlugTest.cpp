@@ -94,6 +94,19 @@ void Expect(const std::string& name, CFArrayRef fonts, const std::string& origin
                   (xmp.empty() ? "" : ", \"xmp\": " + xmp) + "}\n");
 }
 
+// A one-page PDF whose metadata stream is compressed.
+const std::string kCompressedPDF =
+    std::string("%PDF-1.4\n"
+                "1 0 obj\n<< /Type /Catalog /Pages 2 0 R /Metadata 3 0 R >>\nendobj\n"
+                "2 0 obj\n<< /Type /Pages /Kids [4 0 R] /Count 1 >>\nendobj\n"
+                "3 0 obj\n<< /Type /Metadata /Subtype /XML /Filter /FlateDecode /Length 4 >>\n"
+                "stream\nx\x9C"
+                "AB\nendstream\nendobj\n"
+                "4 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] >>\nendobj\n") +
+    "xref\n0 5\n0000000000 65535 f\r\n0000000009 00000 n\r\n0000000074 00000 n\r\n"
+    "0000000131 00000 n\r\n0000000235 00000 n\r\ntrailer\n<< /Size 5 /Root 1 0 R >>\n"
+    "startxref\n304\n%%EOF\n";
+
 // Carlito-Bold as another version: head.fontRevision and the version string (name ID 5) changed.
 std::string CarlitoVersion(const std::string& version, std::uint32_t revision)
 {
@@ -205,6 +218,17 @@ TEST_F(TypeholdSlugTest, TheSlugIsWrittenIntoDocumentsAndReadBack)
             << "the slug alone";
         Expect(name, fonts.Get(), "original-" + name, "", name.find("letter") == 0 ? ghostscript : "");
     }
+
+    // A compressed metadata stream is replaced (not merged).
+    const std::string compressed = SlugFolder() + "\\compressed.pdf";
+    WriteText(SlugFolder() + "\\original-compressed.pdf", kCompressedPDF);
+    WriteText(compressed, kCompressedPDF);
+    ASSERT_EQ(mLibrary->WriteFontUsage(Facade(), compressed.c_str(), fonts.Get()), 0u) << CoreLog();
+    EXPECT_NE(CoreLog().find(
+                  "the metadata stream is compressed (/Filter /FlateDecode); it is replaced without being "
+                  "merged"),
+              std::string::npos);
+    Expect("compressed.pdf", fonts.Get(), "original-compressed.pdf");
 
     // Written again with one font, then with none: nothing stale is left.
     GCFHolder<CFMutableArrayRef> one = Records({"Caladea-Bold"});
