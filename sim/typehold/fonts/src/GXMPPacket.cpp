@@ -201,7 +201,11 @@ bool IsPacketInstruction(const XMLNode* node)
 }
 } // namespace
 
-std::string EscapeText(const std::string& text)
+namespace
+{
+// Markup characters as entities; in attribute values also quotes, tabs and line ends, which a
+// parser would otherwise normalise.
+std::string Escape(const std::string& text, bool attribute)
 {
     std::string out;
     out.reserve(text.size());
@@ -220,6 +224,15 @@ std::string EscapeText(const std::string& text)
             break;
         case '\r':
             out += "&#xD;";
+            break;
+        case '"':
+            out += attribute ? "&quot;" : "\"";
+            break;
+        case '\t':
+            out += attribute ? "&#x9;" : "\t";
+            break;
+        case '\n':
+            out += attribute ? "&#xA;" : "\n";
             break;
         default:
             out += c;
@@ -227,41 +240,16 @@ std::string EscapeText(const std::string& text)
     }
     return out;
 }
+} // namespace
+
+std::string EscapeText(const std::string& text)
+{
+    return Escape(text, false);
+}
 
 std::string EscapeAttribute(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text)
-    {
-        switch (c)
-        {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\t':
-            out += "&#x9;";
-            break;
-        case '\n':
-            out += "&#xA;";
-            break;
-        case '\r':
-            out += "&#xD;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return Escape(text, true);
 }
 
 bool IsWritableText(const std::string& text)
