@@ -1144,6 +1144,10 @@ extern "C"
 
     LPIResult GetFontUsage(LPIFacade facade, const char* path, CFMutableArrayRef outFonts)
     {
+        if (path == nullptr || outFonts == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetFontUsage").Text("path", path), reply);
         if (result == CoreErrorCodes::kSuccess)
@@ -1155,6 +1159,10 @@ extern "C"
 
     LPIResult GetAdobeXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
+        if (path == nullptr || outXMP == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetAdobeXMPData").Text("path", path), reply);
         CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
@@ -1168,6 +1176,10 @@ extern "C"
 
     LPIResult GetFaceTraceXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
+        if (path == nullptr || outXMP == nullptr)
+        {
+            return CoreErrorCodes::kNullPointer;
+        }
         GCFHolder<CFDictionaryRef> reply;
         const LPIResult result = Send(facade, GRequest("GetFaceTraceXMPData").Text("path", path), reply);
         CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
@@ -1179,9 +1191,11 @@ extern "C"
         return result;
     }
 
+    // The core writes the slug into the document (see sim/typehold/README.md); an empty array
+    // clears it.
     LPIResult WriteFontUsage(LPIFacade facade, const char* path, CFArrayRef fonts)
     {
-        if (path == nullptr)
+        if (path == nullptr || fonts == nullptr)
         {
             return CoreErrorCodes::kNullPointer;
         }

@@ -2,8 +2,10 @@
 
 #include "AliasRecord.h"
 #include "DocumentList.h"
+#include "DocumentXMP.h"
 #include "FontAlertWindow_Win.h"
 #include "GStringEncodings.h"
+#include "HostVersion.h"
 #include "InstalledFonts.h"
 #include "MainWindow.h"
 #include "ScenarioValues.h"
@@ -14,11 +16,14 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 
 namespace
 {
@@ -592,6 +597,58 @@ StepStatus DocumentStage::New(Step& step)
     return StepStatus::kDone;
 }
 
+namespace
+{
+// An XMP identifier: a prefix and 32 random hexadecimal digits in the usual groups.
+std::string NewXMPIdentifier(const char* prefix)
+{
+    static std::mt19937_64 sGenerator{std::random_device{}()};
+    char text[64];
+    const std::uint64_t high = sGenerator();
+    const std::uint64_t low = sGenerator();
+    std::snprintf(text, sizeof text, "%s%08x-%04x-%04x-%04x-%012llx", prefix,
+                  static_cast<unsigned>(high >> 32), static_cast<unsigned>((high >> 16) & 0xFFFF),
+                  static_cast<unsigned>(high & 0xFFFF), static_cast<unsigned>(low >> 48),
+                  static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+    return text;
+}
+
+// Puts the XMP packet Photoshop writes with a saved document into the file (image resource 1060
+// of a Photoshop document, the metadata stream of a PDF), keeping what the document's packet
+// already says. Returns what the transcript says about it.
+std::string WriteSavedDocumentXMP(const std::string& path)
+{
+    VersionNumbers version{};
+    ReadFileVersion(ExecutablePath(), version);
+    typehold::GSavedDocumentXMP saved;
+    saved.creatorTool =
+        "Adobe Photoshop " + std::to_string(version[0]) + "." + std::to_string(version[1]) + " (Windows)";
+    const bool photoshop = typehold::DocumentKindOfPath(path) == typehold::DocumentKind::kPhotoshop;
+    saved.format = photoshop ? "image/vnd.adobe.photoshop" : "application/pdf";
+    saved.colorMode = "3";
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_s(&utc, &now);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S+00:00", &utc);
+    saved.date = date;
+    saved.instanceID = NewXMPIdentifier("xmp.iid:");
+    saved.documentID = NewXMPIdentifier("xmp.did:");
+    std::string error;
+    const TErrorCode code = typehold::UpdateDocumentXMP(
+        path,
+        [&saved](const typehold::GExistingXMP& existing, std::string& packet, std::string& why)
+        {
+            return typehold::MergeSavedDocumentProperties(existing.readable ? existing.packet : std::string(),
+                                                          saved, packet, why)
+                       ? CoreErrorCodes::kSuccess
+                       : CoreErrorCodes::kError;
+        },
+        nullptr, error);
+    return code == CoreErrorCodes::kSuccess ? std::string("; XMP written") : "; XMP not written: " + error;
+}
+} // namespace
+
 StepStatus DocumentStage::Save(Step& step)
 {
     const JsonNode& node = step.Node();
@@ -611,6 +668,7 @@ StepStatus DocumentStage::Save(Step& step)
     }
     const std::string target = path.empty() ? document->mPath : path;
     std::string how;
+    std::string xmp; // a save in place leaves the file as it is
     if (untitled)
     {
         std::ofstream out(FilePath(target), std::ios::binary | std::ios::trunc);
@@ -621,7 +679,13 @@ StepStatus DocumentStage::Save(Step& step)
             step.Fail("cannot write '" + target + "'");
             return StepStatus::kDone;
         }
+        out.close();
         how = " (its content, " + std::to_string(document->mContent.size()) + " bytes)";
+        // A new document has a packet once its XMP was re-serialised.
+        if (document->mXMPReserialised)
+        {
+            xmp = WriteSavedDocumentXMP(target);
+        }
     }
     else if (!SamePath(target, document->mPath))
     {
@@ -633,6 +697,7 @@ StepStatus DocumentStage::Save(Step& step)
             return StepStatus::kDone;
         }
         how = " (a copy of " + Quoted(document->mPath) + ")";
+        xmp = WriteSavedDocumentXMP(target);
     }
     if (!SamePath(target, document->mPath))
     {
@@ -642,7 +707,7 @@ StepStatus DocumentStage::Save(Step& step)
         document->mContent.clear();
     }
     mTranscript.Line("save " + DescribeDocument(*document) + " to " + Quoted(target) + how +
-                     (document->mXMPReserialised ? "; its XMP was re-serialised" : ""));
+                     (document->mXMPReserialised ? "; its XMP was re-serialised" : "") + xmp);
 
     ActionDescriptorData event;
     event.Put(kKeyIn, mDocuments.Alias(*document));

@@ -4,7 +4,9 @@
 // ExtendScript; killing a process by name. Documents are the real test files written by ag-psd
 // and ghostscript.
 
+#include "DocumentXMP.h"
 #include "SimProgramTest.h"
+#include "TypeholdFonts.h"
 
 #include <sstream>
 #include <vector>
@@ -213,6 +215,91 @@ TEST_F(DocumentStepsTest, MissingFontsTheirWindowsAndTheirReplacement)
               Count("replaceSubstitutes: \"broken.psd\" replaced []; still missing []")); // not when failed
     EXPECT_TRUE(Has("ExtendScript: var d = app.activeDocument;\\nd.info"));
     EXPECT_FALSE(Has("still open at the end"));
+}
+
+TEST_F(DocumentStepsTest, SavesWriteTheXMPPacketPhotoshopWrites)
+{
+    // The poster carries a font-usage slug, as the plug-in leaves it after a save.
+    const std::string poster = Copy("poster.psd", "poster.psd");
+    std::string error;
+    typehold::FontUsageRecord font;
+    font.Set("PostScriptName", "Times-Bold");
+    font.Set("Version", "1.05");
+    ASSERT_EQ(typehold::UpdateDocumentXMP(
+                  poster,
+                  [&font](const typehold::GExistingXMP&, std::string& packet, std::string& why)
+                  {
+                      return typehold::MergeFontUsage("", {font}, packet, why) ? CoreErrorCodes::kSuccess
+                                                                               : CoreErrorCodes::kError;
+                  },
+                  nullptr, error),
+              0u)
+        << error;
+    const std::string slugged = ReadWholeFile(poster);
+    const std::string letter = Copy("letter.pdf", "letter.pdf");
+    const std::string single = Json(UTF8FromPath(TestDocument("single.psd")));
+    const int exitCode = Run(std::string(R"({"steps": [)") + kSetUp + R"(
+        {"do": "new", "title": "Fresh", "content": ")" +
+                             single + R"("},
+        {"do": "save", "path": "${PSIM_TEST_FOLDER}\\fresh.psd"},
+        {"do": "new", "title": "Scripted", "content": ")" +
+                             single + R"("},
+        {"do": "do-it", "oper": 3, "descriptor": {"Scrp": "app.activeDocument.info"}, "expect": {"descriptor": {"Rslt": 0}}},
+        {"do": "save", "path": "${PSIM_TEST_FOLDER}\\scripted.psd"},
+        {"do": "open", "path": "${PSIM_TEST_FOLDER}\\poster.psd", "missingFontsDialog": false},
+        {"do": "save"},
+        {"do": "save", "path": "${PSIM_TEST_FOLDER}\\poster copy.psd"},
+        {"do": "open", "path": "${PSIM_TEST_FOLDER}\\letter.pdf", "missingFontsDialog": false},
+        {"do": "save", "path": "${PSIM_TEST_FOLDER}\\letter copy.pdf"},
+        {"do": "quit"}
+    ]})");
+    ASSERT_EQ(0, exitCode) << mTranscript;
+
+    auto packetOf = [](const std::string& path)
+    {
+        typehold::GExistingXMP existing;
+        std::string why;
+        EXPECT_EQ(typehold::ReadDocumentXMP(path, existing, why), 0u) << path << ": " << why;
+        EXPECT_TRUE(existing.readable) << path;
+        return existing.packet;
+    };
+    auto fontsOf = [](const std::string& path)
+    {
+        std::vector<std::string> names;
+        std::string why;
+        EXPECT_TRUE(typehold::ReadDocumentFontNames(path, names, why)) << why;
+        return names;
+    };
+    const std::string folder = Folder();
+    // A new document has a packet only once a script re-serialised its XMP.
+    EXPECT_EQ(ReadWholeFile(folder + "\\fresh.psd"), ReadWholeFile(UTF8FromPath(TestDocument("single.psd"))));
+    const std::string scripted = packetOf(folder + "\\scripted.psd");
+    EXPECT_NE(scripted.find("<xmp:CreatorTool>Adobe Photoshop 21.2 (Windows)</xmp:CreatorTool>"),
+              std::string::npos)
+        << scripted;
+    EXPECT_NE(scripted.find("<dc:format>image/vnd.adobe.photoshop</dc:format>"), std::string::npos);
+    EXPECT_NE(scripted.find("<xmpMM:InstanceID>xmp.iid:"), std::string::npos);
+    EXPECT_EQ(fontsOf(folder + "\\scripted.psd"), fontsOf(UTF8FromPath(TestDocument("single.psd"))));
+    // Saved in place: as it was; saved as a copy: the document's packet with the save's
+    // properties, its slug kept.
+    EXPECT_EQ(ReadWholeFile(poster), slugged);
+    const std::string copy = packetOf(folder + "\\poster copy.psd");
+    std::vector<typehold::FontUsageRecord> slug;
+    bool present = false;
+    ASSERT_TRUE(typehold::ReadFontUsage(copy, slug, present, error)) << error;
+    ASSERT_EQ(slug.size(), 1u);
+    EXPECT_EQ(slug[0].fields, font.fields);
+    EXPECT_NE(copy.find("<xmp:ModifyDate>"), std::string::npos);
+    EXPECT_EQ(fontsOf(folder + "\\poster copy.psd"), fontsOf(poster));
+    const std::string pdf = ReadWholeFile(folder + "\\letter copy.pdf");
+    const std::string original = ReadWholeFile(letter);
+    EXPECT_EQ(pdf.substr(0, original.size()), original) << "an incremental update";
+    const std::string pdfPacket = packetOf(folder + "\\letter copy.pdf");
+    EXPECT_NE(pdfPacket.find("pdf:Producer=\"GPL Ghostscript"), std::string::npos);
+    EXPECT_NE(pdfPacket.find("<dc:format>application/pdf</dc:format>"), std::string::npos);
+    EXPECT_NE(pdfPacket.find("<xmp:CreatorTool>UnknownApplication</xmp:CreatorTool>"), std::string::npos)
+        << "the creator stays the creator";
+    EXPECT_EQ(Count("; XMP written"), 3u) << mTranscript;
 }
 
 TEST_F(DocumentStepsTest, KillsProcessesByNameAndReportsFailedChecks)

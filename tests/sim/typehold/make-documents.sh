@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Writes the documents of the font manager tests, naming fonts of the test catalog:
 #   make-documents.sh OUTDIR NODE_MODULES FONTS_DIR
-# - studio.psd and fifty.psd by ag-psd; OUTDIR/NAME.fonts is ag-psd's own reading of them.
+# - studio.psd, studio.psb and fifty.psd by ag-psd; OUTDIR/NAME.fonts is ag-psd's own reading of
+#   them.
 # - letter.pdf by ghostscript from a PostScript program set in test fonts (embedded subsets);
-#   letter.pdf.fonts is what poppler's pdffonts reports, subset tags removed.
+#   letter.pdf.fonts is what poppler's pdffonts reports, subset tags removed. letter.ai is a copy.
 # - fifty.names: the 50 PostScript names fifty.psd uses (test fonts and URW base 35, per fc-scan).
 # Every .fonts file lists one name per line, sorted byte-wise, without duplicates.
 set -euo pipefail
@@ -32,7 +33,7 @@ fc-scan --format "%{postscriptname}\n" "$fonts" "$urw" | sort -u | head -n 50 >"
 [ "$(wc -l <"$out/fifty.names")" -eq 50 ] || { echo "fewer than 50 fonts in $fonts and $urw" >&2; exit 1; }
 
 NODE_PATH=$node_modules node "$here/typehold-documents.js" "$out" "$out/fifty.names"
-for file in "$out"/*.psd; do
+for file in "$out"/*.psd "$out"/*.psb; do
     NODE_PATH=$node_modules node "$data/psd-fonts.js" read "$file" >"$file.fonts"
 done
 
@@ -53,6 +54,8 @@ PS
 gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sFONTMAP="$out/work/Fontmap" -I"$out/work" \
     -sOutputFile="$out/letter.pdf" "$out/work/letter.ps"
 pdffonts "$out/letter.pdf" | tail -n +3 | awk '{ print $1 }' | sed -E 's/^[A-Z]{6}\+//' | sort -u >"$out/letter.pdf.fonts"
+cp "$out/letter.pdf" "$out/letter.ai"
+cp "$out/letter.pdf.fonts" "$out/letter.ai.fonts"
 
 rm -rf "$out/work"
 for file in "$out"/*.fonts; do

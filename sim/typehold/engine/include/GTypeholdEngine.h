@@ -11,7 +11,12 @@
 //   system-font-table.txt    one line per active font: PostScript name, TAB, file path
 //   previews/                rendered preview images
 //   <name>.log               client logs (BeginLogging/Log)
+//
+// Documents' font-usage slugs (their XMP) are read and written by the requests of
+// GTypeholdDocuments.cpp, outside the engine's lock: a rewrite of a large document does not hold
+// up the other clients.
 
+#include "DocumentXMP.h"
 #include "GTypeholdConfig.h"
 #include "TypeholdFonts.h"
 
@@ -137,8 +142,12 @@ private:
     static bool InWorkgroups(const GFontEntry& font, const std::vector<TSInt32>& workgroups);
     // Whether a document activation for a workgroup may use the font.
     bool InDocumentScope(const GFontEntry& font, TSInt32 workgroup) const;
+    // The candidate a document's slug identifies (checksums and version equal), else the best by
+    // name: the highest version, then an active font, then the older ID.
     const GFontEntry* ChooseBestCandidate(const std::vector<const GFontEntry*>& candidates,
-                                          CFDictionaryRef identification) const;
+                                          const FontUsageRecord* identification) const;
+    static const GFontEntry* IdentifiedCandidate(const std::vector<const GFontEntry*>& candidates,
+                                                 const FontUsageRecord& identification);
 
     // Activation.
     TSInt32 RawStatus(const GFontEntry& font) const;
@@ -218,6 +227,16 @@ private:
     TErrorCode TrackFontPanelClick(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode SaveDocumentFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode NotImplemented(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    // Documents (GTypeholdDocuments.cpp), handled without the engine's lock.
+    static bool IsDocumentRequest(const std::string& op);
+    TErrorCode WriteFontUsage(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFontUsage(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetAdobeXMPData(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode GetFaceTraceXMPData(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    // The slug of a document, by PostScript name (empty when it has none or it cannot be read).
+    std::map<std::string, FontUsageRecord> ReadSlug(const std::string& path) const;
+    // Holds a request for the delay the configuration gives "<op>.<moment>".
+    void PauseAt(const std::string& op, const char* moment) const;
     TErrorCode EmitNotifications(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode DumpState(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode Exit(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
@@ -228,6 +247,8 @@ private:
     GNotificationSink& mSink;
 
     mutable std::mutex mMutex;
+    // One document rewrite at a time (they also remove each other's leftover temporary files).
+    std::mutex mDocumentMutex;
     std::condition_variable mReadyCondition;
     bool mReady = false;
 

@@ -468,12 +468,35 @@ int CompareVersions(const std::string& a, const std::string& b)
 } // namespace
 
 const GTypeholdEngine::GFontEntry*
-GTypeholdEngine::ChooseBestCandidate(const std::vector<const GFontEntry*>& candidates,
-                                     CFDictionaryRef identification) const
+GTypeholdEngine::IdentifiedCandidate(const std::vector<const GFontEntry*>& candidates,
+                                     const FontUsageRecord& identification)
 {
-    // The document's identification record (checksums, version) will decide first once documents
-    // carry one; until then the highest version wins, then an active font, then the older ID.
-    (void)identification;
+    const std::string checksum = identification.Value(kKeyChecksum);
+    const std::string outlineChecksum = identification.Value(kKeyFaceTraceChecksum);
+    const std::string version = identification.Value(kKeyVersion);
+    for (const GFontEntry* candidate : candidates)
+    {
+        const FontFace& face = candidate->Face();
+        if (std::to_string(face.checksum) == checksum &&
+            std::to_string(face.outlineChecksum) == outlineChecksum && face.version == version)
+        {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+const GTypeholdEngine::GFontEntry*
+GTypeholdEngine::ChooseBestCandidate(const std::vector<const GFontEntry*>& candidates,
+                                     const FontUsageRecord* identification) const
+{
+    if (identification != nullptr)
+    {
+        if (const GFontEntry* identified = IdentifiedCandidate(candidates, *identification))
+        {
+            return identified;
+        }
+    }
     const GFontEntry* best = nullptr;
     for (const GFontEntry* candidate : candidates)
     {
@@ -927,6 +950,10 @@ CFMutableDictionaryRef GTypeholdEngine::Handle(GClientInfo& client, CFDictionary
     else if (op == protocol::kOpReplicate)
     {
         code = Replicate(request);
+    }
+    else if (IsDocumentRequest(op))
+    {
+        code = (this->*(Handlers().at(op)))(client, request, reply);
     }
     else
     {

@@ -136,10 +136,10 @@ const std::unordered_map<std::string, GTypeholdEngine::THandler>& GTypeholdEngin
         {"Log", &GTypeholdEngine::Log},
         {"TrackFontPanelClick", &GTypeholdEngine::TrackFontPanelClick},
         {"SaveDocumentFonts", &GTypeholdEngine::SaveDocumentFonts},
-        {"GetFontUsage", &GTypeholdEngine::NotImplemented},
-        {"GetAdobeXMPData", &GTypeholdEngine::NotImplemented},
-        {"GetFaceTraceXMPData", &GTypeholdEngine::NotImplemented},
-        {"WriteFontUsage", &GTypeholdEngine::NotImplemented},
+        {"GetFontUsage", &GTypeholdEngine::GetFontUsage},
+        {"GetAdobeXMPData", &GTypeholdEngine::GetAdobeXMPData},
+        {"GetFaceTraceXMPData", &GTypeholdEngine::GetFaceTraceXMPData},
+        {"WriteFontUsage", &GTypeholdEngine::WriteFontUsage},
         {protocol::kOpEmitNotifications, &GTypeholdEngine::EmitNotifications},
         {protocol::kOpDumpState, &GTypeholdEngine::DumpState},
         {protocol::kOpExit, &GTypeholdEngine::Exit},
@@ -587,6 +587,7 @@ TErrorCode GTypeholdEngine::ActivateDocumentFontsByPath(GClientInfo& client, CFD
     const std::string path = MessageString(args, "path");
     const bool entireFamilies = MessageBool(args, "families");
     const bool pickBestMatch = MessageBool(args, "pickBest");
+    const bool useIdentification = MessageBool(args, "useIdData");
     const TSInt32 workgroup = static_cast<TSInt32>(MessageInt(args, "workgroup"));
     std::vector<std::string> names;
     std::string error;
@@ -595,6 +596,14 @@ TErrorCode GTypeholdEngine::ActivateDocumentFontsByPath(GClientInfo& client, CFD
         LogLine(GLogger::kWarning, "Document %s cannot be read: %s", path.c_str(), error.c_str());
         return FileExists(path) ? CoreErrorCodes::kError : GFileSystem::kFileNotFound;
     }
+    // The document's slug says which version of a font it was saved with.
+    const std::map<std::string, FontUsageRecord> slug =
+        useIdentification ? ReadSlug(path) : std::map<std::string, FontUsageRecord>();
+    auto identificationOf = [&slug](const std::string& name) -> const FontUsageRecord*
+    {
+        const auto found = slug.find(name);
+        return found == slug.end() ? nullptr : &found->second;
+    };
 
     auto inScope = [this, workgroup](const GFontEntry* font) { return InDocumentScope(*font, workgroup); };
     auto candidatesNamed = [&](const std::string& name)
@@ -618,9 +627,19 @@ TErrorCode GTypeholdEngine::ActivateDocumentFontsByPath(GClientInfo& client, CFD
     {
         std::vector<const GFontEntry*> candidates = candidatesNamed(name);
         const GFontEntry* chosen = nullptr;
-        if (candidates.size() == 1 || (candidates.size() > 1 && pickBestMatch))
+        const FontUsageRecord* identification = identificationOf(name);
+        const GFontEntry* identified =
+            identification != nullptr ? IdentifiedCandidate(candidates, *identification) : nullptr;
+        if (identified != nullptr && candidates.size() > 1)
         {
-            chosen = ChooseBestCandidate(candidates, nullptr);
+            LogLine(GLogger::kInfo,
+                    "Document %s: its slug identifies %s as font %u (version %s) of %u candidates",
+                    path.c_str(), name.c_str(), identified->ID(), identified->Face().version.c_str(),
+                    static_cast<unsigned>(candidates.size()));
+        }
+        if (candidates.size() == 1 || (candidates.size() > 1 && (pickBestMatch || identified != nullptr)))
+        {
+            chosen = ChooseBestCandidate(candidates, identification);
         }
         if (chosen == nullptr)
         {
@@ -666,7 +685,7 @@ TErrorCode GTypeholdEngine::ActivateDocumentFontsByPath(GClientInfo& client, CFD
             }
             for (const auto& [name, versions] : members)
             {
-                const GFontEntry* member = ChooseBestCandidate(versions, nullptr);
+                const GFontEntry* member = ChooseBestCandidate(versions, identificationOf(name));
                 if (matchedIDs.insert(member->ID()).second)
                 {
                     matched.push_back(member);
