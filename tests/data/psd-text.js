@@ -19,14 +19,19 @@ function textLayer(name, text, font, runs = [], y = 40) {
     return layer;
 }
 
-// Writes each document ({file name: layers}) into folder; names ending in .psb are large documents.
+// Writes one document of the given layers; a file name ending in .psb makes a large document.
+function writeDocument(file, children, height = 160) {
+    const buffer = psd.writePsdBuffer({ width: 320, height, children },
+        { psb: file.endsWith('.psb'), invalidateTextLayers: false });
+    fs.writeFileSync(file, buffer);
+}
+
+// Writes each document ({file name: layers}) into folder.
 function writeDocuments(folder, documents) {
     fs.mkdirSync(folder, { recursive: true });
     for (const [file, children] of Object.entries(documents)) {
-        const doc = { width: 320, height: 160, children };
-        const buffer = psd.writePsdBuffer(doc, { psb: file.endsWith('.psb'), invalidateTextLayers: false });
-        fs.writeFileSync(path.join(folder, file), buffer);
+        writeDocument(path.join(folder, file), children);
     }
 }
 
-module.exports = { textLayer, writeDocuments };
+module.exports = { textLayer, writeDocument, writeDocuments };

@@ -16,12 +16,19 @@ const documents = {
         textLayer('Title', 'The coast road', 'Carlito-Bold', [[4, 'Caladea-Regular']]),
         textLayer('Legend', 'Lighthouses', 'DejaVuSans', [], 80),
     ],
+    // Two catalog fonts, and the two names Photoshop's text engine keeps for itself.
+    'ledger.psd': [
+        textLayer('Title', 'Tide tables', 'Carlito-Bold', [[4, 'AdobeInvisFont']]),
+        textLayer('Table', 'High water', 'LiberationSerif-Italic', [[4, 'PhotoshopKinsokuHard']], 80),
+    ],
     // A style the catalog lacks in a family it has, and a font nobody has.
     'unmatched.psd': [
         textLayer('Title', 'Old charts', 'Caladea-Black'),
         textLayer('Flourish', 'Here be dragons', 'Zapfino-Regular', [], 80),
     ],
 };
+// The first document as a large document.
+documents['harbour.psb'] = documents['harbour.psd'];
 
 const folder = process.argv[2];
 if (!folder) {

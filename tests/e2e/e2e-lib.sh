@@ -198,6 +198,12 @@ e2e_expect() { # FILE REGEX [COUNT]
 }
 e2e_expect_absent() { e2e_expect "$1" "$2" 0; }
 
+# Checks the font-usage slug of a saved document with independent readers (slug-check.js).
+e2e_slug_check() { # DOCUMENT ORIGINAL FONT_FOLDER [NAME...]
+    NODE_PATH=${PORTOLAN_DEPS_DIR:-$E2E_REPO/.deps}/node/node_modules node "$E2E_REPO/tests/e2e/slug-check.js" "$@" \
+        || e2e_fail "the slug of $(basename "$1")"
+}
+
 # Ends the scenario: stops the core, prints where the files are, and the verdict.
 e2e_finish() {
     e2e_stop_core

@@ -13,7 +13,7 @@ export LC_ALL=C
 rm -rf "$out"
 mkdir -p "$out"
 NODE_PATH=$node_modules node "$here/e2e-documents.js" "$out"
-for file in "$out"/*.psd; do
+for file in "$out"/*.psd "$out"/*.psb; do
     NODE_PATH=$node_modules node "$data/psd-fonts.js" read "$file" >"$file.fonts"
 done
 cp "$out/harbour.psd" "$out/Küste 海図.psd"

@@ -7,27 +7,10 @@
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const psd = require('ag-psd');
+const { textLayer, writeDocument } = require('../../data/psd-text');
 
-// A text layer in `font`, with runs in other fonts where given ([length, font] pairs).
-function textLayer(name, text, font, runs = [], y = 40) {
-    const layer = { name, text: { text, transform: [1, 0, 0, 1, 20, y], style: { font: { name: font }, fontSize: 18 } } };
-    if (runs.length) {
-        let used = 0;
-        layer.text.styleRuns = runs.map(([length, runFont]) => {
-            used += length;
-            return { length, style: { font: { name: runFont } } };
-        });
-        layer.text.styleRuns.push({ length: text.length - used, style: { font: { name: font } } });
-    }
-    return layer;
-}
-
-function write(file, children) {
-    const buffer = psd.writePsdBuffer({ width: 320, height: 40 + 20 * children.length, children },
-        { invalidateTextLayers: false, psb: file.endsWith('.psb') });
-    fs.writeFileSync(file, buffer);
-}
+// Room for every layer.
+const write = (file, children) => writeDocument(file, children, 40 + 20 * children.length);
 
 const [folder, namesFile] = process.argv.slice(2);
 if (!folder || !namesFile) {
