@@ -271,7 +271,8 @@ extern "C"
     {
         SPErr (*CreateEngine)(JSEngineRef* engine);
         SPErr (*DeleteEngine)(JSEngineRef engine);
-        SPErr (*Execute)(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result);
+        SPErr (*Execute)(JSEngineRef engine, const ASUnicode* script, std::int32_t flags,
+                         const ASUnicode** result);
     } PSJavaScriptScriptingSuite;
 
 } // extern "C"
