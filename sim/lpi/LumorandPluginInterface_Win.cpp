@@ -237,6 +237,24 @@ void RecordMatchedHolds(CFArrayRef matched)
         }
     }
 }
+
+// A document's XMP text as the core answers it ("xmp"), appended to outXMP.
+LPIResult AppendDocumentXMP(LPIFacade facade, const char* request, const char* path,
+                            CFMutableStringRef outXMP)
+{
+    if (path == nullptr || outXMP == nullptr)
+    {
+        return CoreErrorCodes::kNullPointer;
+    }
+    GCFHolder<CFDictionaryRef> reply;
+    const LPIResult result = Send(facade, GRequest(request).Text("path", path), reply);
+    CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
+    if (result == CoreErrorCodes::kSuccess && xmp != nullptr && CFGetTypeID(xmp) == CFStringGetTypeID())
+    {
+        CFStringAppend(outXMP, static_cast<CFStringRef>(xmp));
+    }
+    return result;
+}
 } // namespace
 
 extern "C"
@@ -1159,36 +1177,12 @@ extern "C"
 
     LPIResult GetAdobeXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
-        if (path == nullptr || outXMP == nullptr)
-        {
-            return CoreErrorCodes::kNullPointer;
-        }
-        GCFHolder<CFDictionaryRef> reply;
-        const LPIResult result = Send(facade, GRequest("GetAdobeXMPData").Text("path", path), reply);
-        CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
-        if (result == CoreErrorCodes::kSuccess && outXMP != nullptr && xmp != nullptr &&
-            CFGetTypeID(xmp) == CFStringGetTypeID())
-        {
-            CFStringAppend(outXMP, static_cast<CFStringRef>(xmp));
-        }
-        return result;
+        return AppendDocumentXMP(facade, "GetAdobeXMPData", path, outXMP);
     }
 
     LPIResult GetFaceTraceXMPData(LPIFacade facade, const char* path, CFMutableStringRef outXMP)
     {
-        if (path == nullptr || outXMP == nullptr)
-        {
-            return CoreErrorCodes::kNullPointer;
-        }
-        GCFHolder<CFDictionaryRef> reply;
-        const LPIResult result = Send(facade, GRequest("GetFaceTraceXMPData").Text("path", path), reply);
-        CFTypeRef xmp = typehold::MessageValue(reply.Get(), "xmp");
-        if (result == CoreErrorCodes::kSuccess && outXMP != nullptr && xmp != nullptr &&
-            CFGetTypeID(xmp) == CFStringGetTypeID())
-        {
-            CFStringAppend(outXMP, static_cast<CFStringRef>(xmp));
-        }
-        return result;
+        return AppendDocumentXMP(facade, "GetFaceTraceXMPData", path, outXMP);
     }
 
     // The core writes the slug into the document (see sim/typehold/README.md); an empty array
