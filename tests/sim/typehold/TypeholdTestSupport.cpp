@@ -22,13 +22,12 @@ GCoreLayout& GCoreLayout::Shared()
     static GCoreLayout* sLayout = []
     {
         auto* layout = new GCoreLayout;
-        // One folder per program, refreshed at every start (the library stays loaded from it, so
-        // it is not removed at exit).
+        // One folder per program, beside it, refreshed at every start (the library stays loaded
+        // from it, so it is not removed at exit).
         wchar_t program[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, program, MAX_PATH);
-        layout->folder =
-            std::filesystem::absolute(std::filesystem::current_path() /
-                                      (std::filesystem::path(program).stem().wstring() + L" core folder"));
+        const std::filesystem::path programPath(program);
+        layout->folder = programPath.parent_path() / (programPath.stem().wstring() + L" core folder");
         std::error_code error;
         std::filesystem::create_directories(layout->folder, error);
         const std::filesystem::path bin = PathFromUTF8(TYPEHOLD_BIN_DIR);
