@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The font-usage slug: a document saved in Photoshop gets the identification data of its fonts in
 # its XMP (written by the font manager's core at the plug-in's request), which exiftool reads
-# back; the bytes outside the XMP stay as they were. Saved with font identification off, the slug
-# is emptied. A document saved where the catalog held version 1.000 of a font, opened where it
-# holds 1.000 and 2.000, gets 1.000 activated; a document without a slug gets the newer one.
+# back, from PSD and PSB files by ag-psd and a PDF by ghostscript; the bytes outside the XMP stay
+# as they were (a PDF's original bytes stay its first bytes). Saved with font identification off,
+# the slug is emptied. A document saved where the catalog held version 1.000 of a font, opened
+# where it holds 1.000 and 2.000, gets 1.000 activated; a document without a slug gets the newer
+# one.
 source "$(dirname "$0")/e2e-lib.sh"
 
 work=$E2E_ROOT/work
@@ -11,7 +13,7 @@ rm -rf "$work"
 mkdir -p "$work/v1" "$work/v2"
 node "$E2E_REPO/tests/e2e/font-version.js" "$E2E_FONTS/fonts-crosextra-carlito/Carlito-Bold.ttf" "$work/v1/Carlito-Bold.ttf" 1.000
 node "$E2E_REPO/tests/e2e/font-version.js" "$E2E_FONTS/fonts-crosextra-carlito/Carlito-Bold.ttf" "$work/v2/Carlito-Bold.ttf" 2.000
-for name in harbour.psd harbour.psb ledger.psd; do
+for name in harbour.psd harbour.psb harbour.pdf ledger.psd; do
     cp "$E2E_DOCUMENTS/$name" "$work/$name"
 done
 
@@ -40,10 +42,12 @@ e2e_layout --case saved
 e2e_default_core_config
 e2e_install_core
 e2e_preferences
-open_save_quit '["Carlito-Bold", "LiberationSerif-Italic"]' "$work/harbour.psd" "$work/harbour.psb" "$work/ledger.psd"
-e2e_expect "$E2E_DIR/plugin.log" 'WriteXMPFaceTraceSlugToFile\(\) returning 0' 3
+open_save_quit '["Carlito-Bold", "LiberationSerif-Italic"]' "$work/harbour.psd" "$work/harbour.psb" \
+    "$work/harbour.pdf" "$work/ledger.psd"
+e2e_expect "$E2E_DIR/plugin.log" 'WriteXMPFaceTraceSlugToFile\(\) returning 0' 4
 e2e_slug_check "$work/harbour.psd" "$E2E_DOCUMENTS/harbour.psd" "$E2E_FONTS" Carlito-Bold LiberationSerif-Italic OpenSans-Semibold
 e2e_slug_check "$work/harbour.psb" "$E2E_DOCUMENTS/harbour.psb" "$E2E_FONTS" Carlito-Bold LiberationSerif-Italic OpenSans-Semibold
+e2e_slug_check "$work/harbour.pdf" "$E2E_DOCUMENTS/harbour.pdf" "$E2E_FONTS" Carlito-Bold LiberationSerif-Italic OpenSans-Semibold
 # The text engine's own names are no fonts to record.
 e2e_slug_check "$work/ledger.psd" "$E2E_DOCUMENTS/ledger.psd" "$E2E_FONTS" Carlito-Bold LiberationSerif-Italic
 
