@@ -336,12 +336,7 @@ double BestMeanMicroseconds(int rounds, Work work)
     double best = 0;
     for (int b = 0; b < 5; ++b)
     {
-        const auto start = Clock::now();
-        for (int i = 0; i < batch; ++i)
-        {
-            work(b * batch + i);
-        }
-        const double mean = Microseconds(Clock::now() - start) / batch;
+        const double mean = MeanMicroseconds(batch, [&](int i) { work(b * batch + i); });
         best = b == 0 ? mean : std::min(best, mean);
     }
     return best;
