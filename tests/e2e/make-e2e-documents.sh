@@ -21,26 +21,10 @@ for file in "$out"/*.psd "$out"/*.psb; do
 done
 cp "$out/harbour.psd" "$out/Küste 海図.psd"
 
-# Ghostscript finds the fonts through a font map of its own.
-work=$out/work
-mkdir -p "$work"
-cat >"$work/Fontmap" <<MAP
-/Carlito-Bold ($fonts/fonts-crosextra-carlito/Carlito-Bold.ttf) ;
-/LiberationSerif-Italic ($fonts/fonts-liberation/LiberationSerif-Italic.ttf) ;
-/OpenSans-Semibold ($fonts/fonts-open-sans/OpenSans-Semibold.ttf) ;
-MAP
-cat >"$work/harbour.ps" <<'PS'
-%!PS
-/line { exch findfont 14 scalefont setfont 72 exch moveto show } def
-(Harbour charts) /Carlito-Bold 720 line
-(of the outer roads) /LiberationSerif-Italic 700 line
-(Soundings in fathoms) /OpenSans-Semibold 680 line
-showpage
-PS
-gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sFONTMAP="$work/Fontmap" -I"$work" \
-    -sOutputFile="$out/harbour.pdf" "$work/harbour.ps"
-pdffonts "$out/harbour.pdf" | tail -n +3 | awk '{ print $1 }' | sed -E 's/^[A-Z]{6}\+//' | sort -u >"$out/harbour.pdf.fonts"
-rm -rf "$work"
+bash "$data/text-pdf.sh" "$out/harbour.pdf" \
+    Carlito-Bold "$fonts/fonts-crosextra-carlito/Carlito-Bold.ttf" "Harbour charts" \
+    LiberationSerif-Italic "$fonts/fonts-liberation/LiberationSerif-Italic.ttf" "of the outer roads" \
+    OpenSans-Semibold "$fonts/fonts-open-sans/OpenSans-Semibold.ttf" "Soundings in fathoms"
 [ "$(cat "$out/harbour.pdf.fonts")" = "$(printf 'Carlito-Bold\nLiberationSerif-Italic\nOpenSans-Semibold')" ] ||
     { echo "pdffonts reads other fonts from harbour.pdf: $(cat "$out/harbour.pdf.fonts")" >&2; exit 1; }
 echo "end-to-end documents written to $out"

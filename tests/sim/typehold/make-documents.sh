@@ -27,7 +27,7 @@ for tool in node gs pdffonts fc-scan; do
 done
 
 rm -rf "$out"
-mkdir -p "$out/work"
+mkdir -p "$out"
 
 fc-scan --format "%{postscriptname}\n" "$fonts" "$urw" | sort -u | head -n 50 >"$out/fifty.names"
 [ "$(wc -l <"$out/fifty.names")" -eq 50 ] || { echo "fewer than 50 fonts in $fonts and $urw" >&2; exit 1; }
@@ -37,27 +37,13 @@ for file in "$out"/*.psd "$out"/*.psb; do
     NODE_PATH=$node_modules node "$data/psd-fonts.js" read "$file" >"$file.fonts"
 done
 
-# Ghostscript finds the test fonts through a font map of its own.
-cat >"$out/work/Fontmap" <<MAP
-/LiberationSans-Bold ($fonts/fonts-liberation/LiberationSans-Bold.ttf) ;
-/Carlito-Italic ($fonts/fonts-crosextra-carlito/Carlito-Italic.ttf) ;
-/EBGaramond12-Regular ($fonts/fonts-ebgaramond/EBGaramond12-Regular.otf) ;
-MAP
-cat >"$out/work/letter.ps" <<'PS'
-%!PS
-/line { exch findfont 13 scalefont setfont 72 exch moveto show } def
-(Dear reader,) /LiberationSans-Bold 720 line
-(the charts are ready.) /Carlito-Italic 700 line
-(With regards from the harbour) /EBGaramond12-Regular 680 line
-showpage
-PS
-gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sFONTMAP="$out/work/Fontmap" -I"$out/work" \
-    -sOutputFile="$out/letter.pdf" "$out/work/letter.ps"
-pdffonts "$out/letter.pdf" | tail -n +3 | awk '{ print $1 }' | sed -E 's/^[A-Z]{6}\+//' | sort -u >"$out/letter.pdf.fonts"
+bash "$data/text-pdf.sh" "$out/letter.pdf" \
+    LiberationSans-Bold "$fonts/fonts-liberation/LiberationSans-Bold.ttf" "Dear reader," \
+    Carlito-Italic "$fonts/fonts-crosextra-carlito/Carlito-Italic.ttf" "the charts are ready." \
+    EBGaramond12-Regular "$fonts/fonts-ebgaramond/EBGaramond12-Regular.otf" "With regards from the harbour"
 cp "$out/letter.pdf" "$out/letter.ai"
 cp "$out/letter.pdf.fonts" "$out/letter.ai.fonts"
 
-rm -rf "$out/work"
 for file in "$out"/*.fonts; do
     [ -s "$file" ] || { echo "no fonts reported for ${file%.fonts}" >&2; exit 1; }
 done
