@@ -6,7 +6,7 @@
 // immutable copies, so a plug-in that changes or frees what it put cannot reach into the
 // container, and what it gets out is a fresh copy again (ActionSuites makes those copies).
 
-#include "PhotoshopPluginAPI.h"
+#include "HostInterface.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,28 +15,28 @@
 #include <vector>
 
 // Type codes of descriptor and list values, as GetType answers them.
-constexpr DescriptorTypeID kTypeInteger = PSFourCharCode("long");
-constexpr DescriptorTypeID kTypeFloat = PSFourCharCode("doub");
-constexpr DescriptorTypeID kTypeUnitFloat = PSFourCharCode("UntF");
-constexpr DescriptorTypeID kTypeText = PSFourCharCode("TEXT");
-constexpr DescriptorTypeID kTypeBoolean = PSFourCharCode("bool");
-constexpr DescriptorTypeID kTypeList = PSFourCharCode("VlLs");
-constexpr DescriptorTypeID kTypeObject = PSFourCharCode("Objc");
-constexpr DescriptorTypeID kTypeGlobalObject = PSFourCharCode("GlbO");
-constexpr DescriptorTypeID kTypeEnumerated = PSFourCharCode("enum");
-constexpr DescriptorTypeID kTypeReference = PSFourCharCode("obj ");
-constexpr DescriptorTypeID kTypeClass = PSFourCharCode("type");
-constexpr DescriptorTypeID kTypeGlobalClass = PSFourCharCode("GlbC");
-constexpr DescriptorTypeID kTypeAlias = PSFourCharCode("alis");
+constexpr DescriptorTypeID kTypeInteger = FourCharCode("long");
+constexpr DescriptorTypeID kTypeFloat = FourCharCode("doub");
+constexpr DescriptorTypeID kTypeUnitFloat = FourCharCode("UntF");
+constexpr DescriptorTypeID kTypeText = FourCharCode("TEXT");
+constexpr DescriptorTypeID kTypeBoolean = FourCharCode("bool");
+constexpr DescriptorTypeID kTypeList = FourCharCode("VlLs");
+constexpr DescriptorTypeID kTypeObject = FourCharCode("Objc");
+constexpr DescriptorTypeID kTypeGlobalObject = FourCharCode("GlbO");
+constexpr DescriptorTypeID kTypeEnumerated = FourCharCode("enum");
+constexpr DescriptorTypeID kTypeReference = FourCharCode("obj ");
+constexpr DescriptorTypeID kTypeClass = FourCharCode("type");
+constexpr DescriptorTypeID kTypeGlobalClass = FourCharCode("GlbC");
+constexpr DescriptorTypeID kTypeAlias = FourCharCode("alis");
 
 // Forms of reference items.
-constexpr DescriptorFormID kFormProperty = PSFourCharCode("Prpr");
-constexpr DescriptorFormID kFormEnumerated = PSFourCharCode("Ordn");
-constexpr DescriptorFormID kFormIndex = PSFourCharCode("indx");
-constexpr DescriptorFormID kFormIdentifier = PSFourCharCode("Idnt");
-constexpr DescriptorFormID kFormName = PSFourCharCode("name");
-constexpr DescriptorFormID kFormOffset = PSFourCharCode("rele");
-constexpr DescriptorFormID kFormClass = PSFourCharCode("Clss");
+constexpr DescriptorFormID kFormProperty = FourCharCode("Prpr");
+constexpr DescriptorFormID kFormEnumerated = FourCharCode("Ordn");
+constexpr DescriptorFormID kFormIndex = FourCharCode("indx");
+constexpr DescriptorFormID kFormIdentifier = FourCharCode("Idnt");
+constexpr DescriptorFormID kFormName = FourCharCode("name");
+constexpr DescriptorFormID kFormOffset = FourCharCode("rele");
+constexpr DescriptorFormID kFormClass = FourCharCode("Clss");
 
 // Results of the action suites (OSErr, Mac heritage). One code per kind of failure, used the
 // same way by every suite function.
@@ -48,9 +48,9 @@ constexpr OSErr kActionEventNotHandled = -1708; // Play of an event nobody handl
 constexpr OSErr kActionKeyMissing = -1715;      // no such key (errAEParamMissed)
 constexpr OSErr kActionBadIndex = -1719;        // index out of range
 constexpr OSErr kActionNoSuchObject = -1728;    // a reference names nothing
-// What the members beyond the declared part of a suite answer: kSPUnimplementedError cut to
+// What the members beyond the declared part of a suite answer: kHostUnimplemented cut to
 // the suite's 16-bit result.
-constexpr OSErr kActionUnimplemented = static_cast<OSErr>(kSPUnimplementedError & 0xFFFF);
+constexpr OSErr kActionUnimplemented = static_cast<OSErr>(kHostUnimplemented & 0xFFFF);
 
 struct ActionDescriptorData;
 struct ActionReferenceData;

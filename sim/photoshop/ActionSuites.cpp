@@ -181,7 +181,8 @@ Handle RegisterHandle(const void* bytes, std::size_t size)
     }
     record->mSize = static_cast<std::int32_t>(size);
     TheRegistry().mHandles.insert(record.get());
-    return &record.release()->mData;
+    // The handle is the address of the record's data pointer, as a Photoshop handle is.
+    return reinterpret_cast<Handle>(&record.release()->mData);
 }
 
 void Dispose(HandleRecord* record)
@@ -257,7 +258,7 @@ OSErr DescriptorGetKey(PIActionDescriptor descriptor, std::uint32_t index, Descr
         });
 }
 
-OSErr DescriptorHasKey(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* hasKey)
+OSErr DescriptorHasKey(PIActionDescriptor descriptor, DescriptorKeyID key, SPBoolean* hasKey)
 {
     return Guarded(
         [&]
@@ -287,7 +288,7 @@ OSErr DescriptorGetCount(PIActionDescriptor descriptor, std::uint32_t* count)
         });
 }
 
-OSErr DescriptorIsEqual(PIActionDescriptor descriptor, PIActionDescriptor other, PSBoolean* isEqual)
+OSErr DescriptorIsEqual(PIActionDescriptor descriptor, PIActionDescriptor other, SPBoolean* isEqual)
 {
     return Guarded(
         [&]
@@ -394,7 +395,7 @@ OSErr DescriptorPutString(PIActionDescriptor descriptor, DescriptorKeyID key, ch
                    });
 }
 
-OSErr DescriptorPutBoolean(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean value)
+OSErr DescriptorPutBoolean(PIActionDescriptor descriptor, DescriptorKeyID key, SPBoolean value)
 {
     return PutValue(descriptor, key, "PutBoolean", ActionValue::Boolean(value != 0));
 }
@@ -550,7 +551,7 @@ OSErr DescriptorGetString(PIActionDescriptor descriptor, DescriptorKeyID key, ch
                     });
 }
 
-OSErr DescriptorGetBoolean(PIActionDescriptor descriptor, DescriptorKeyID key, PSBoolean* value)
+OSErr DescriptorGetBoolean(PIActionDescriptor descriptor, DescriptorKeyID key, SPBoolean* value)
 {
     return GetTyped(descriptor, key, kTypeBoolean, value, "GetBoolean",
                     [&](const ActionValue& stored)
@@ -829,7 +830,7 @@ void HandleDispose(Handle handle)
         });
 }
 
-void HandleSetLock(Handle handle, PSBoolean lock, Ptr* address, PSBoolean* oldLock)
+void HandleSetLock(Handle handle, SPBoolean lock, char** address, SPBoolean* oldLock)
 {
     Guarded(
         [&]
@@ -868,112 +869,94 @@ std::int32_t HandleGetSize(Handle handle)
     return size;
 }
 
-OSErr HandleSetSize(Handle handle, std::int32_t newSize)
-{
-    return Guarded(
-        [&]
-        {
-            HandleRecord* record = Live(handle, "SetSize");
-            if (record == nullptr || newSize < 0)
-            {
-                return kActionParamError;
-            }
-            char* data = static_cast<char*>(std::realloc(record->mData, newSize == 0 ? 1 : newSize));
-            if (data == nullptr)
-            {
-                return kActionOutOfMemory;
-            }
-            if (newSize > record->mSize)
-            {
-                std::memset(data + record->mSize, 0, static_cast<std::size_t>(newSize - record->mSize));
-            }
-            record->mData = data;
-            record->mSize = newSize;
-            return kActionNoError;
-        });
-}
-
-void HandleRecoverSpace(std::int32_t)
-{
-}
-
-const ExtendedSuite<PSActionDescriptorProcs, SuiteId::kActionDescriptor> sDescriptorSuite({
-    MakeObject<PIActionDescriptor>,
-    FreeObject<PIActionDescriptor>,
-    DescriptorGetType,
-    DescriptorGetKey,
-    DescriptorHasKey,
-    DescriptorGetCount,
-    DescriptorIsEqual,
-    DescriptorErase,
-    DescriptorClear,
-    DescriptorPutInteger,
-    DescriptorPutFloat,
-    DescriptorPutUnitFloat,
-    DescriptorPutString,
-    DescriptorPutBoolean,
-    DescriptorPutList,
-    DescriptorPutObject,
-    DescriptorPutGlobalObject,
-    DescriptorPutEnumerated,
-    DescriptorPutReference,
-    DescriptorPutClass,
-    DescriptorPutGlobalClass,
-    DescriptorPutAlias,
-    DescriptorGetInteger,
-    DescriptorGetFloat,
-    DescriptorGetUnitFloat,
-    DescriptorGetStringLength,
-    DescriptorGetString,
-    DescriptorGetBoolean,
-    DescriptorGetList,
-    DescriptorGetObject,
-    DescriptorGetGlobalObject,
-    DescriptorGetEnumerated,
-    DescriptorGetReference,
-    DescriptorGetClass,
-    DescriptorGetGlobalClass,
-    DescriptorGetAlias,
+// The served slots of each table; a null slot, and every slot after the table, answers as an
+// unexpected call.
+const ServedTable<ActionDescriptorTable, SuiteId::kActionDescriptor> sDescriptorSuite({
+    .Make = MakeObject<PIActionDescriptor>,
+    .Free = FreeObject<PIActionDescriptor>,
+    .GetType = DescriptorGetType,
+    .GetKey = DescriptorGetKey,
+    .HasKey = DescriptorHasKey,
+    .GetCount = DescriptorGetCount,
+    .IsEqual = DescriptorIsEqual,
+    .Erase = DescriptorErase,
+    .Clear = DescriptorClear,
+    .PutInteger = DescriptorPutInteger,
+    .PutFloat = DescriptorPutFloat,
+    .PutUnitFloat = DescriptorPutUnitFloat,
+    .PutString = DescriptorPutString,
+    .PutBoolean = DescriptorPutBoolean,
+    .PutList = DescriptorPutList,
+    .PutObject = DescriptorPutObject,
+    .PutGlobalObject = DescriptorPutGlobalObject,
+    .PutEnumerated = DescriptorPutEnumerated,
+    .PutReference = DescriptorPutReference,
+    .PutClass = DescriptorPutClass,
+    .PutGlobalClass = DescriptorPutGlobalClass,
+    .PutAlias = DescriptorPutAlias,
+    .GetInteger = DescriptorGetInteger,
+    .GetFloat = DescriptorGetFloat,
+    .GetUnitFloat = DescriptorGetUnitFloat,
+    .GetStringLength = DescriptorGetStringLength,
+    .GetString = DescriptorGetString,
+    .GetBoolean = DescriptorGetBoolean,
+    .GetList = DescriptorGetList,
+    .GetObject = DescriptorGetObject,
+    .GetGlobalObject = DescriptorGetGlobalObject,
+    .GetEnumerated = DescriptorGetEnumerated,
+    .GetReference = DescriptorGetReference,
+    .GetClass = DescriptorGetClass,
+    .GetGlobalClass = DescriptorGetGlobalClass,
+    .GetAlias = DescriptorGetAlias,
 });
 
-const ExtendedSuite<PSActionReferenceProcs, SuiteId::kActionReference> sReferenceSuite({
-    MakeObject<PIActionReference>,
-    FreeObject<PIActionReference>,
-    ReferenceGetForm,
-    ReferenceGetDesiredClass,
-    ReferencePutName,
-    ReferencePutIndex,
-    ReferencePutIdentifier,
-    ReferencePutOffset,
-    ReferencePutEnumerated,
-    ReferencePutProperty,
-    ReferencePutClass,
+const ServedTable<ActionReferenceTable, SuiteId::kActionReference> sReferenceSuite({
+    .Make = MakeObject<PIActionReference>,
+    .Free = FreeObject<PIActionReference>,
+    .GetForm = ReferenceGetForm,
+    .GetDesiredClass = ReferenceGetDesiredClass,
+    .PutName = ReferencePutName,
+    .PutIndex = ReferencePutIndex,
+    .PutIdentifier = ReferencePutIdentifier,
+    .PutOffset = ReferencePutOffset,
+    .PutEnumerated = ReferencePutEnumerated,
+    .PutProperty = ReferencePutProperty,
+    .PutClass = ReferencePutClass,
+    .GetNameLength = nullptr,
+    .GetName = nullptr,
+    .GetIndex = nullptr,
+    .GetIdentifier = nullptr,
+    .GetOffset = nullptr,
+    .GetEnumerated = nullptr,
+    .GetProperty = nullptr,
+    .GetContainer = nullptr,
 });
 
-const ExtendedSuite<PSActionListProcs, SuiteId::kActionList> sListSuite({
-    MakeObject<PIActionList>,
-    FreeObject<PIActionList>,
-    ListGetType,
-    ListGetCount,
+const ServedTable<ActionListTable, SuiteId::kActionList> sListSuite({
+    .Make = MakeObject<PIActionList>,
+    .Free = FreeObject<PIActionList>,
+    .GetType = ListGetType,
+    .GetCount = ListGetCount,
 });
 
-const ExtendedSuite<PSHandleSuite1, SuiteId::kHandle1> sHandleSuite1({
-    HandleNew,
-    HandleDispose,
-    HandleSetLock,
-    HandleGetSize,
-    HandleSetSize,
-    HandleRecoverSpace,
+// Resizing, recovering space and disposing of a regular handle are nothing a plug-in of ours asks for.
+const ServedTable<HandleTable1, SuiteId::kHandle1> sHandleSuite1({
+    .New = HandleNew,
+    .Dispose = HandleDispose,
+    .SetLock = HandleSetLock,
+    .GetSize = HandleGetSize,
+    .SetSize = nullptr,
+    .RecoverSpace = nullptr,
 });
 
-const ExtendedSuite<PSHandleSuite2, SuiteId::kHandle2> sHandleSuite2({
-    HandleNew,
-    HandleDispose,
-    HandleDispose,
-    HandleSetLock,
-    HandleGetSize,
-    HandleSetSize,
-    HandleRecoverSpace,
+const ServedTable<HandleTable2, SuiteId::kHandle2> sHandleSuite2({
+    .New = HandleNew,
+    .Dispose = HandleDispose,
+    .DisposeRegularHandle = nullptr,
+    .SetLock = HandleSetLock,
+    .GetSize = HandleGetSize,
+    .SetSize = nullptr,
+    .RecoverSpace = nullptr,
 });
 } // namespace
 
@@ -1099,27 +1082,27 @@ ActionObjects::LiveCounts ActionObjects::CountLive()
                       registry.mHandles.size()};
 }
 
-const PSActionDescriptorProcs* ActionDescriptorSuite()
+const ActionDescriptorTable* ActionDescriptorSuite()
 {
-    return &sDescriptorSuite.mDeclared;
+    return sDescriptorSuite.Get();
 }
 
-const PSActionReferenceProcs* ActionReferenceSuite()
+const ActionReferenceTable* ActionReferenceSuite()
 {
-    return &sReferenceSuite.mDeclared;
+    return sReferenceSuite.Get();
 }
 
-const PSActionListProcs* ActionListSuite()
+const ActionListTable* ActionListSuite()
 {
-    return &sListSuite.mDeclared;
+    return sListSuite.Get();
 }
 
-const PSHandleSuite1* HandleSuite1()
+const HandleTable1* HandleSuite1()
 {
-    return &sHandleSuite1.mDeclared;
+    return sHandleSuite1.Get();
 }
 
-const PSHandleSuite2* HandleSuite2()
+const HandleTable2* HandleSuite2()
 {
-    return &sHandleSuite2.mDeclared;
+    return sHandleSuite2.Get();
 }

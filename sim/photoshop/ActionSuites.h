@@ -51,9 +51,10 @@ public:
     static LiveCounts CountLive();
 };
 
-// The tables served for every version of each suite: the declared members, then stubs.
-const PSActionDescriptorProcs* ActionDescriptorSuite();
-const PSActionReferenceProcs* ActionReferenceSuite();
-const PSActionListProcs* ActionListSuite();
-const PSHandleSuite1* HandleSuite1();
-const PSHandleSuite2* HandleSuite2();
+// The tables served for every version of each suite: the served slots, every other one a stub
+// that reports an unexpected call (SuiteTables.h).
+const ActionDescriptorTable* ActionDescriptorSuite();
+const ActionReferenceTable* ActionReferenceSuite();
+const ActionListTable* ActionListSuite();
+const HandleTable1* HandleSuite1();
+const HandleTable2* HandleSuite2();

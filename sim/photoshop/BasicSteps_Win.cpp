@@ -124,7 +124,7 @@ StepStatus StartStep(Step& step, SimSession& session)
     }
     session.mStarted = true;
     LoadPlugins(session.mHost, session.mPluginsFolder);
-    return CallEach(step, session, kSPInterfaceCaller, kSPInterfaceStartupSelector);
+    return CallEach(step, session, kInterfaceCaller, kStartupSelector);
 }
 
 StepStatus InterfaceStep(Step& step, SimSession& session, const char* selector)
@@ -133,7 +133,7 @@ StepStatus InterfaceStep(Step& step, SimSession& session, const char* selector)
     {
         return StepStatus::kDone;
     }
-    return CallEach(step, session, kSPInterfaceCaller, selector);
+    return CallEach(step, session, kInterfaceCaller, selector);
 }
 
 StepStatus DoItStep(Step& step, SimSession& session)
@@ -159,9 +159,9 @@ StepStatus DoItStep(Step& step, SimSession& session)
             step.Error("\"oper\" is not an integer");
             return StepStatus::kDone;
         }
-        input.Put(PSFourCharCode("Oper"), ActionValue::Integer(node.to_int()));
+        input.Put(FourCharCode("Oper"), ActionValue::Integer(node.to_int()));
     }
-    PIDialogPlayOptions playInfo = plugInDialogDisplay;
+    std::int32_t playInfo = kDialogDisplay;
     if (step.Parameter("playInfo", node))
     {
         playInfo = node.to_int();
@@ -181,8 +181,8 @@ StepStatus DoItStep(Step& step, SimSession& session)
     {
         PIActionDescriptor descriptor = noParameters ? nullptr : ActionObjects::NewDescriptor(input);
         PIActionParameters parameters{playInfo, 0, descriptor};
-        const SPErr result =
-            session.mHost.Call(*plugin, kPSPhotoshopCaller, kPSDoIt, noParameters ? nullptr : &parameters);
+        const SPErr result = session.mHost.Call(*plugin, kPhotoshopCaller, kDoItSelector,
+                                                noParameters ? nullptr : &parameters);
         ExpectResult(step, result, *plugin, "\"Do It\"");
         if (noParameters)
         {
@@ -247,7 +247,7 @@ StepStatus QuitStep(Step& step, SimSession& session)
     {
         return StepStatus::kDone;
     }
-    return CallEach(step, session, kSPInterfaceCaller, kSPInterfaceShutdownSelector);
+    return CallEach(step, session, kInterfaceCaller, kShutdownSelector);
 }
 
 // --- Host-side steps --------------------------------------------------------------------------------
@@ -449,7 +449,7 @@ void FinishSession(SimSession& session)
         transcript.Line("end of scenario without \"quit\": shutting the plug-ins down");
         for (const auto& plugin : session.mHost.Plugins())
         {
-            session.mHost.Call(*plugin, kSPInterfaceCaller, kSPInterfaceShutdownSelector, nullptr);
+            session.mHost.Call(*plugin, kInterfaceCaller, kShutdownSelector, nullptr);
         }
     }
     session.mHost.ReportOutstandingSuites();
@@ -471,11 +471,10 @@ void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session)
     player.AddStep(
         "start", [s](Step& step) { return StartStep(step, *s); }, Flags::kCallsPlugins);
     player.AddStep(
-        "startup-again", [s](Step& step) { return InterfaceStep(step, *s, kSPInterfaceStartupSelector); },
+        "startup-again", [s](Step& step) { return InterfaceStep(step, *s, kStartupSelector); },
         Flags::kCallsPlugins);
     player.AddStep(
-        "about", [s](Step& step) { return InterfaceStep(step, *s, kSPInterfaceAboutSelector); },
-        Flags::kCallsPlugins);
+        "about", [s](Step& step) { return InterfaceStep(step, *s, kAboutSelector); }, Flags::kCallsPlugins);
     player.AddStep(
         "do-it", [s](Step& step) { return DoItStep(step, *s); }, Flags::kCallsPlugins);
     player.AddStep(

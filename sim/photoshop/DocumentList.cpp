@@ -4,16 +4,16 @@
 
 namespace
 {
-constexpr DescriptorClassID kClassDocument = PSFourCharCode("Dcmn");
-constexpr DescriptorClassID kClassApplication = PSFourCharCode("capp");
-constexpr DescriptorEnumTypeID kEnumOrdinal = PSFourCharCode("Ordn");
-constexpr DescriptorEnumID kEnumTarget = PSFourCharCode("Trgt");
-constexpr DescriptorKeyID kKeyDocumentID = PSFourCharCode("DocI");
-constexpr DescriptorKeyID kKeyTitle = PSFourCharCode("Ttl ");
-constexpr DescriptorKeyID kKeyItemIndex = PSFourCharCode("ItmI");
-constexpr DescriptorKeyID kKeyFile = PSFourCharCode("FilR");
-constexpr DescriptorKeyID kKeyDocumentCount = PSFourCharCode("NmbD");
-constexpr DescriptorKeyID kKeyName = PSFourCharCode("Nm  ");
+constexpr DescriptorClassID kClassDocument = FourCharCode("Dcmn");
+constexpr DescriptorClassID kClassApplication = FourCharCode("capp");
+constexpr DescriptorEnumTypeID kEnumOrdinal = FourCharCode("Ordn");
+constexpr DescriptorEnumID kEnumTarget = FourCharCode("Trgt");
+constexpr DescriptorKeyID kKeyDocumentID = FourCharCode("DocI");
+constexpr DescriptorKeyID kKeyTitle = FourCharCode("Ttl ");
+constexpr DescriptorKeyID kKeyItemIndex = FourCharCode("ItmI");
+constexpr DescriptorKeyID kKeyFile = FourCharCode("FilR");
+constexpr DescriptorKeyID kKeyDocumentCount = FourCharCode("NmbD");
+constexpr DescriptorKeyID kKeyName = FourCharCode("Nm  ");
 
 bool IsTarget(const ActionReferenceItem& item)
 {

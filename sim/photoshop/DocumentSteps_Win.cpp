@@ -30,14 +30,14 @@ namespace
 using Step = ScenarioPlayer::Step;
 using StepStatus = ScenarioPlayer::StepStatus;
 
-constexpr DescriptorEventID kEventMake = PSFourCharCode("Mk  ");
-constexpr DescriptorEventID kEventClose = PSFourCharCode("Cls ");
-constexpr DescriptorEventID kEventSave = PSFourCharCode("save");
-constexpr DescriptorClassID kClassDocument = PSFourCharCode("Dcmn");
-constexpr DescriptorKeyID kKeyNew = PSFourCharCode("Nw  ");
-constexpr DescriptorKeyID kKeyName = PSFourCharCode("Nm  ");
-constexpr DescriptorKeyID kKeyDocumentID = PSFourCharCode("DocI");
-constexpr DescriptorKeyID kKeyIn = PSFourCharCode("In  ");
+constexpr DescriptorEventID kEventMake = FourCharCode("Mk  ");
+constexpr DescriptorEventID kEventClose = FourCharCode("Cls ");
+constexpr DescriptorEventID kEventSave = FourCharCode("save");
+constexpr DescriptorClassID kClassDocument = FourCharCode("Dcmn");
+constexpr DescriptorKeyID kKeyNew = FourCharCode("Nw  ");
+constexpr DescriptorKeyID kKeyName = FourCharCode("Nm  ");
+constexpr DescriptorKeyID kKeyDocumentID = FourCharCode("DocI");
+constexpr DescriptorKeyID kKeyIn = FourCharCode("In  ");
 constexpr const char* kFontTableVariable = "LUMORAND_SYSTEM_FONT_TABLE_DIR";
 constexpr const char* kFontTableFile = "system-font-table.txt";
 constexpr long long kDefaultWaitMs = 10000;
@@ -304,7 +304,7 @@ DocumentStage::DocumentStage(PhotoshopHost& host, const std::vector<std::string>
     mHost.SetGetHandler([this](const ActionReferenceData& reference, ActionDescriptorData& result,
                                std::string& why) { return mDocuments.Get(reference, result, why); });
     mHost.SetPlayHandler(mHost.StringIDs().ToTypeID("replaceSubstitutes"),
-                         [this](const ActionDescriptorData*, PIDialogPlayOptions, ActionDescriptorData&)
+                         [this](const ActionDescriptorData*, std::int32_t, ActionDescriptorData&)
                          { return ReplaceSubstitutes(); });
     mHost.SetScriptHandler(
         [this](const std::string&)

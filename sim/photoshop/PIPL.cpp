@@ -24,7 +24,7 @@ PIPLError Fail(PIPLError code, std::string& error, std::string text)
 
 constexpr std::uint32_t Code(const char (&code)[5])
 {
-    return PSFourCharCode(code);
+    return FourCharCode(code);
 }
 
 const PIPLProperty* FindProperty(const PIPLResource& resource, std::uint32_t key)

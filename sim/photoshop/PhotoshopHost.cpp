@@ -31,14 +31,13 @@ Result OnHost(Result failure, Body&& body) noexcept
 
 SPErr BasicAcquireSuite(const char* name, std::int32_t version, const void** suite)
 {
-    return OnHost(kSPBadParameterError,
+    return OnHost(kHostBadParameter,
                   [&](PhotoshopHost& host) { return host.AcquireSuite(name, version, suite); });
 }
 
 SPErr BasicReleaseSuite(const char* name, std::int32_t version)
 {
-    return OnHost(kSPBadParameterError,
-                  [&](PhotoshopHost& host) { return host.ReleaseSuite(name, version); });
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host) { return host.ReleaseSuite(name, version); });
 }
 
 SPBoolean BasicIsEqual(const char* token1, const char* token2)
@@ -48,49 +47,58 @@ SPBoolean BasicIsEqual(const char* token1, const char* token2)
 
 SPErr BasicAllocateBlock(std::size_t size, void** block)
 {
-    return OnHost(kSPBadParameterError,
+    return OnHost(kHostBadParameter,
                   [&](PhotoshopHost& host) { return host.AllocateBlock(size, nullptr, block); });
 }
 
 SPErr BasicFreeBlock(void* block)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host) { return host.FreeBlock(block); });
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host) { return host.FreeBlock(block); });
 }
 
 SPErr BasicReallocateBlock(void* block, std::size_t newSize, void** newBlock)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host)
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host)
                   { return host.ReallocateBlock(block, newSize, nullptr, newBlock); });
 }
 
+// The interface gives it no meaning: no plug-in has a reason to call it.
 SPErr BasicUndefined()
 {
-    return kSPUnimplementedError;
+    ReportUnexpectedCall(SuiteId::kBasic, 6);
+    return kHostUnimplemented;
 }
 
-SPBasicSuite sBasicSuite = {BasicAcquireSuite, BasicReleaseSuite,    BasicIsEqual,  BasicAllocateBlock,
-                            BasicFreeBlock,    BasicReallocateBlock, BasicUndefined};
+SPBasicSuite sBasicSuite = {
+    .AcquireSuite = BasicAcquireSuite,
+    .ReleaseSuite = BasicReleaseSuite,
+    .IsEqual = BasicIsEqual,
+    .AllocateBlock = BasicAllocateBlock,
+    .FreeBlock = BasicFreeBlock,
+    .ReallocateBlock = BasicReallocateBlock,
+    .Undefined = BasicUndefined,
+};
 
 // --- SP Blocks Suite -------------------------------------------------------------------------------
 
 SPErr BlocksAllocateBlock(std::size_t size, const char* debug, void** block)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host)
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host)
                   { return host.AllocateBlock(size, debug != nullptr ? debug : "", block); });
 }
 
 SPErr BlocksReallocateBlock(void* block, std::size_t newSize, const char* debug, void** newBlock)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host)
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host)
                   { return host.ReallocateBlock(block, newSize, debug != nullptr ? debug : "", newBlock); });
 }
 
-const SPBlocksSuite sBlocksSuite = {BlocksAllocateBlock, BasicFreeBlock, BlocksReallocateBlock};
+const BlocksTable sBlocksSuite = {BlocksAllocateBlock, BasicFreeBlock, BlocksReallocateBlock};
 
 // --- Action control suite --------------------------------------------------------------------------
 
 OSErr ControlPlay(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
-                  PIDialogPlayOptions options)
+                  std::int32_t options)
 {
     return OnHost(kActionParamError,
                   [&](PhotoshopHost& host) { return host.Play(result, event, descriptor, options); });
@@ -101,13 +109,7 @@ OSErr ControlGet(PIActionDescriptor* result, PIActionReference reference)
     return OnHost(kActionParamError, [&](PhotoshopHost& host) { return host.Get(result, reference); });
 }
 
-OSErr ControlSet(PIActionDescriptor* result, PIActionReference reference, PIActionDescriptor descriptor)
-{
-    return OnHost(kActionParamError,
-                  [&](PhotoshopHost& host) { return host.Set(result, reference, descriptor); });
-}
-
-OSErr ControlAddNotify(SPPluginRef reference, DescriptorEventID event, PIActionNotifyProc proc, void* data)
+OSErr ControlAddNotify(SPPluginRef reference, DescriptorEventID event, PIEventNotifier proc, void* data)
 {
     return OnHost(kActionParamError,
                   [&](PhotoshopHost& host) { return host.AddNotify(reference, event, proc, data); });
@@ -119,47 +121,56 @@ OSErr ControlRemoveNotify(SPPluginRef reference, DescriptorEventID event)
                   [&](PhotoshopHost& host) { return host.RemoveNotify(reference, event); });
 }
 
-OSErr ControlStringIDToTypeID(char* stringID, DescriptorTypeID* typeID)
+OSErr ControlStringIDToTypeID(const char* stringID, DescriptorTypeID* typeID)
 {
     return OnHost(kActionParamError,
                   [&](PhotoshopHost& host) { return host.StringIDToTypeID(stringID, typeID); });
 }
 
-OSErr ControlTypeIDToStringID(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength)
-{
-    return OnHost(kActionParamError,
-                  [&](PhotoshopHost& host) { return host.TypeIDToStringID(typeID, stringID, stringLength); });
-}
-
-const ExtendedSuite<PSActionControlProcs, SuiteId::kActionControl> sControlSuite({
-    ControlPlay,
-    ControlGet,
-    ControlSet,
-    ControlAddNotify,
-    ControlRemoveNotify,
-    ControlStringIDToTypeID,
-    ControlTypeIDToStringID,
+// TypeIDToStringID, SuspendHistory, MakeStringAlias and AddNotifyLevel1 are nothing a plug-in of
+// ours calls: their slots answer as unexpected calls, like every slot after them.
+const ServedTable<ActionControlTable, SuiteId::kActionControl> sControlSuite({
+    .Play = ControlPlay,
+    .Get = ControlGet,
+    .StringIDToTypeID = ControlStringIDToTypeID,
+    .TypeIDToStringID = nullptr,
+    .AddNotify = ControlAddNotify,
+    .RemoveNotify = ControlRemoveNotify,
+    .SuspendHistory = nullptr,
+    .MakeStringAlias = nullptr,
+    .AddNotifyLevel1 = nullptr,
 });
+
+// Served for completeness of the host's suites; a plug-in of ours uses the action control suite.
+const ServedTable<BasicActionControlTable, SuiteId::kBasicActionControl> sBasicControlSuite({});
 
 // --- JavaScript scripting suite --------------------------------------------------------------------
 
-SPErr ScriptCreateEngine(JSEngineRef* engine)
+ASErr ScriptCreateEngine(JSEngineRef* engine)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host) { return host.CreateEngine(engine); });
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host) { return host.CreateEngine(engine); });
 }
 
-SPErr ScriptDeleteEngine(JSEngineRef engine)
+ASErr ScriptDeleteEngine(JSEngineRef engine)
 {
-    return OnHost(kSPBadParameterError, [&](PhotoshopHost& host) { return host.DeleteEngine(engine); });
+    return OnHost(kHostBadParameter, [&](PhotoshopHost& host) { return host.DeleteEngine(engine); });
 }
 
-SPErr ScriptExecute(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result)
+ASErr ScriptExecute(JSEngineRef engine, const ASUnicode* script, std::int32_t mode, const ASUnicode** result)
 {
-    return OnHost(kSPBadParameterError,
-                  [&](PhotoshopHost& host) { return host.Execute(engine, script, flags, result); });
+    return OnHost(kHostBadParameter,
+                  [&](PhotoshopHost& host) { return host.Execute(engine, script, mode, result); });
 }
 
-const PSJavaScriptScriptingSuite sScriptingSuite = {ScriptCreateEngine, ScriptDeleteEngine, ScriptExecute};
+// Whether a script runs, and the include path, are nothing a plug-in of ours asks for.
+const ServedTable<ScriptingTable, SuiteId::kScripting> sScriptingSuite({
+    .ScriptIsRunning = nullptr,
+    .CreateEngine = ScriptCreateEngine,
+    .DeleteEngine = ScriptDeleteEngine,
+    .SetIncludePath = nullptr,
+    .GetIncludePath = nullptr,
+    .ExecuteScript = ScriptExecute,
+});
 
 // Scripts are longer than any sane one well before this.
 constexpr std::size_t kMaxScriptUnits = 16u * 1024 * 1024;
@@ -170,13 +181,13 @@ std::string DuringCall(const PhotoshopHost& host)
     return call.empty() ? std::string() : " during " + call;
 }
 
-void ReportStubCall(SuiteId suite, std::size_t slot)
+void ReportUnexpected(SuiteId suite, std::size_t slot)
 {
     PhotoshopHost* host = PhotoshopHost::Current();
     if (host != nullptr)
     {
-        host->GetTranscript().Line(std::string("UNIMPLEMENTED ") + SuiteDisplayName(suite) +
-                                   " suite member " + std::to_string(slot) + " called" + DuringCall(*host));
+        host->Fail(std::string("unexpected call: ") + SuiteDisplayName(suite) + " slot " +
+                   std::to_string(slot) + DuringCall(*host));
     }
 }
 
@@ -199,19 +210,33 @@ std::string FormatResult(std::int32_t result)
 PhotoshopHost::PhotoshopHost(Transcript& transcript) : mTranscript(transcript)
 {
     sCurrentHost = this;
-    AddSuite(kSPBlocksSuite, kSPBlocksSuiteVersion, &sBlocksSuite);
+    // The versions Photoshop 2020 serves; any other version of a suite is refused with 'S!Fd'. The
+    // descriptor and reference suites have no last version on record: 2 to 4 are served. Later
+    // versions only append slots, so one table serves every version of a suite (the handle suite
+    // excepted: version 2 inserted a slot).
+    AddSuite(kBlocksSuiteName, 2, &sBlocksSuite);
+    for (std::int32_t version = 2; version <= 6; ++version)
+    {
+        AddSuite(kActionControlSuiteName, version, sControlSuite.Get());
+    }
     for (std::int32_t version = 1; version <= 3; ++version)
     {
-        AddSuite(kPSActionControlSuite, version, &sControlSuite.mDeclared);
-        AddSuite(kPSActionDescriptorSuite, version, ActionDescriptorSuite());
-        AddSuite(kPSActionReferenceSuite, version, ActionReferenceSuite());
+        AddSuite(kBasicActionControlSuiteName, version, sBasicControlSuite.Get());
     }
-    AddSuite(kPSActionListSuite, 1, ActionListSuite());
-    AddSuite(kPSHandleSuite, kPSHandleSuiteVersion1, HandleSuite1());
-    AddSuite(kPSHandleSuite, kPSHandleSuiteVersion2, HandleSuite2());
-    AddSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion, &sScriptingSuite);
+    for (std::int32_t version = 2; version <= 4; ++version)
+    {
+        AddSuite(kActionDescriptorSuiteName, version, ActionDescriptorSuite());
+        AddSuite(kActionReferenceSuiteName, version, ActionReferenceSuite());
+    }
+    AddSuite(kActionListSuiteName, 1, ActionListSuite());
+    AddSuite(kHandleSuiteName, 1, HandleSuite1());
+    AddSuite(kHandleSuiteName, 2, HandleSuite2());
+    for (std::int32_t version = 1; version <= 4; ++version)
+    {
+        AddSuite(kScriptingSuiteName, version, sScriptingSuite.Get());
+    }
 
-    SetUnimplementedReporter(ReportStubCall);
+    SetUnexpectedCallReporter(ReportUnexpected);
     SetActionMisuseReporter(
         [](const std::string& line, bool isFault)
         {
@@ -234,7 +259,7 @@ PhotoshopHost::PhotoshopHost(Transcript& transcript) : mTranscript(transcript)
     // The events the plug-in plays after activating fonts; without documents they change nothing.
     for (const char* event : {"updateLayouts", "replaceSubstitutes"})
     {
-        SetPlayHandler(mStringIDs.ToTypeID(event), [](const ActionDescriptorData*, PIDialogPlayOptions,
+        SetPlayHandler(mStringIDs.ToTypeID(event), [](const ActionDescriptorData*, std::int32_t,
                                                       ActionDescriptorData&) { return kActionNoError; });
     }
 }
@@ -243,7 +268,7 @@ PhotoshopHost::~PhotoshopHost()
 {
     if (sCurrentHost == this)
     {
-        SetUnimplementedReporter(nullptr);
+        SetUnexpectedCallReporter(nullptr);
         SetActionMisuseReporter(nullptr);
         sCurrentHost = nullptr;
     }
@@ -310,8 +335,8 @@ std::string PhotoshopHost::PluginName(SPPluginRef reference) const
 SPErr PhotoshopHost::Call(HostPlugin& plugin, const std::string& caller, const std::string& selector,
                           PIActionParameters* parameters)
 {
-    PSActionsPlugInMessage message{};
-    message.d.SPCheck = kSPValidSPMessageData;
+    AutomationMessage message{};
+    message.d.SPCheck = kSPCheckValue;
     message.d.self = &plugin.mReference;
     message.d.globals = plugin.mGlobals;
     message.d.basic = BasicSuite();
@@ -403,22 +428,22 @@ SPErr PhotoshopHost::AcquireSuite(const char* name, std::int32_t version, const 
     {
         mTranscript.Line("AcquireSuite " + Quoted(name) + " v" + std::to_string(version) +
                          " without a name or result pointer -> 'Parm'");
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     const SuiteKey key(name, version);
     const auto found = mSuites.find(key);
     if (found == mSuites.end())
     {
         *suite = nullptr;
-        mTranscript.Line("AcquireSuite " + DescribeSuite(key) + " -> " + FormatResult(kSPSuiteNotFoundError) +
+        mTranscript.Line("AcquireSuite " + DescribeSuite(key) + " -> " + FormatResult(kHostSuiteNotFound) +
                          " (no such suite)" + DuringCall(*this));
-        return kSPSuiteNotFoundError;
+        return kHostSuiteNotFound;
     }
     *suite = found->second;
     ++mOutstanding[key];
     ++mCallCounts[key].mAcquired;
     mTranscript.Line("AcquireSuite " + DescribeSuite(key) + " -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
 SPErr PhotoshopHost::ReleaseSuite(const char* name, std::int32_t version)
@@ -426,14 +451,14 @@ SPErr PhotoshopHost::ReleaseSuite(const char* name, std::int32_t version)
     if (name == nullptr)
     {
         mTranscript.Line("ReleaseSuite without a name -> 'Parm'");
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     const SuiteKey key(name, version);
     if (mSuites.count(key) == 0)
     {
-        mTranscript.Line("ReleaseSuite " + DescribeSuite(key) + " -> " + FormatResult(kSPSuiteNotFoundError) +
+        mTranscript.Line("ReleaseSuite " + DescribeSuite(key) + " -> " + FormatResult(kHostSuiteNotFound) +
                          " (no such suite)" + DuringCall(*this));
-        return kSPSuiteNotFoundError;
+        return kHostSuiteNotFound;
     }
     ++mCallCounts[key].mReleased;
     long& outstanding = mOutstanding[key];
@@ -441,28 +466,28 @@ SPErr PhotoshopHost::ReleaseSuite(const char* name, std::int32_t version)
     {
         Fail("UNBALANCED ReleaseSuite " + DescribeSuite(key) + ": released more often than acquired" +
              DuringCall(*this));
-        return kSPNoError;
+        return kHostNoError;
     }
     --outstanding;
     mTranscript.Line("ReleaseSuite " + DescribeSuite(key) + " -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
 SPErr PhotoshopHost::AllocateBlock(std::size_t size, const char* debug, void** block)
 {
     if (block == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     *block = std::malloc(size == 0 ? 1 : size);
     if (*block == nullptr)
     {
-        return kSPOutOfMemoryError;
+        return kHostOutOfMemory;
     }
     mBlocks[*block] = Block{size, debug != nullptr ? debug : ""};
     mTranscript.Line("AllocateBlock " + std::to_string(size) + (debug != nullptr ? " " + Quoted(debug) : "") +
                      " -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
 SPErr PhotoshopHost::FreeBlock(void* block)
@@ -472,21 +497,21 @@ SPErr PhotoshopHost::FreeBlock(void* block)
     {
         Fail(std::string("MISUSE FreeBlock of ") +
              (block == nullptr ? "a null block" : "a block the host did not allocate") + DuringCall(*this));
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     mTranscript.Line("FreeBlock " + std::to_string(found->second.mSize) +
                      (found->second.mName.empty() ? "" : " " + Quoted(found->second.mName.c_str())) +
                      " -> 0");
     std::free(block);
     mBlocks.erase(found);
-    return kSPNoError;
+    return kHostNoError;
 }
 
 SPErr PhotoshopHost::ReallocateBlock(void* block, std::size_t newSize, const char* debug, void** newBlock)
 {
     if (newBlock == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     if (block == nullptr)
     {
@@ -496,12 +521,12 @@ SPErr PhotoshopHost::ReallocateBlock(void* block, std::size_t newSize, const cha
     if (found == mBlocks.end())
     {
         Fail("MISUSE ReallocateBlock of a block the host did not allocate" + DuringCall(*this));
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     void* moved = std::realloc(block, newSize == 0 ? 1 : newSize);
     if (moved == nullptr)
     {
-        return kSPOutOfMemoryError;
+        return kHostOutOfMemory;
     }
     Block record = found->second;
     record.mSize = newSize;
@@ -509,7 +534,7 @@ SPErr PhotoshopHost::ReallocateBlock(void* block, std::size_t newSize, const cha
     mBlocks[moved] = record;
     *newBlock = moved;
     mTranscript.Line("ReallocateBlock " + std::to_string(newSize) + " -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
 // --- Action control ---------------------------------------------------------------------------------
@@ -534,7 +559,7 @@ OSErr PhotoshopHost::Answer(PIActionDescriptor* result, OSErr error, const Actio
 }
 
 OSErr PhotoshopHost::Play(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
-                          PIDialogPlayOptions options)
+                          std::int32_t options)
 {
     const std::string play = "Play " + mStringIDs.Describe(event) + " options=" + std::to_string(options);
     if (result != nullptr)
@@ -596,7 +621,7 @@ int PhotoshopHost::Notify(DescriptorEventID event, const ActionDescriptorData& d
                          DescribeDescriptor(descriptor));
         PIActionDescriptor handed = ActionObjects::NewDescriptor(descriptor);
         BeginCall(*record.mPlugin, "notification " + FormatCode(event));
-        record.mProc(event, handed, plugInDialogDontDisplay, record.mData);
+        record.mProc(event, handed, kDialogDisplayWhenNeeded, record.mData);
         EndCall();
         if (!ActionObjects::FreeDescriptor(handed))
         {
@@ -628,27 +653,7 @@ OSErr PhotoshopHost::Get(PIActionDescriptor* result, PIActionReference reference
     return Answer(result, error, output);
 }
 
-OSErr PhotoshopHost::Set(PIActionDescriptor* result, PIActionReference reference,
-                         PIActionDescriptor descriptor)
-{
-    if (result != nullptr)
-    {
-        *result = nullptr;
-    }
-    ActionReferenceData target;
-    ActionDescriptorData input;
-    if (!ActionObjects::CopyReference(reference, target) ||
-        (descriptor != nullptr && !ActionObjects::CopyDescriptor(descriptor, input)))
-    {
-        Fail("MISUSE Set with an unknown reference or descriptor" + DuringCall(*this));
-        return kActionParamError;
-    }
-    mTranscript.Line("Set " + DescribeReference(target) + " " + DescribeDescriptor(input) + " -> " +
-                     FormatResult(kActionNoSuchObject));
-    return kActionNoSuchObject;
-}
-
-OSErr PhotoshopHost::AddNotify(SPPluginRef reference, DescriptorEventID event, PIActionNotifyProc proc,
+OSErr PhotoshopHost::AddNotify(SPPluginRef reference, DescriptorEventID event, PIEventNotifier proc,
                                void* data)
 {
     HostPlugin* plugin = PluginFromReference(reference);
@@ -710,31 +715,6 @@ OSErr PhotoshopHost::StringIDToTypeID(const char* stringID, DescriptorTypeID* ty
     return kActionNoError;
 }
 
-OSErr PhotoshopHost::TypeIDToStringID(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength)
-{
-    if (stringID == nullptr || stringLength == 0)
-    {
-        return kActionParamError;
-    }
-    std::string text;
-    OSErr error = kActionNoError;
-    if (!mStringIDs.ToStringID(typeID, text))
-    {
-        error = kActionNoSuchObject;
-    }
-    else if (text.size() >= stringLength)
-    {
-        error = kActionParamError;
-    }
-    // An ID without a string, or a buffer too small for it, leaves the empty string.
-    const std::size_t copied = error == kActionNoError ? text.size() : 0;
-    std::memcpy(stringID, text.data(), copied);
-    stringID[copied] = '\0';
-    mTranscript.Line("TypeIDToStringID " + FormatCode(typeID) + " -> " +
-                     (error == kActionNoError ? Quoted(text.c_str()) : FormatResult(error)));
-    return error;
-}
-
 // --- JavaScript scripting suite ---------------------------------------------------------------------
 
 void PhotoshopHost::SetScriptHandler(std::function<void(const std::string& script)> handler)
@@ -742,39 +722,39 @@ void PhotoshopHost::SetScriptHandler(std::function<void(const std::string& scrip
     mScriptHandler = std::move(handler);
 }
 
-SPErr PhotoshopHost::CreateEngine(JSEngineRef* engine)
+ASErr PhotoshopHost::CreateEngine(JSEngineRef* engine)
 {
     if (engine == nullptr)
     {
         mTranscript.Line("CreateEngine without a result pointer -> 'Parm'");
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     auto buffer = std::make_unique<std::u16string>();
     *engine = reinterpret_cast<JSEngineRef>(buffer.get());
     mEngines[*engine] = std::move(buffer);
     mTranscript.Line("CreateEngine -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
-SPErr PhotoshopHost::DeleteEngine(JSEngineRef engine)
+ASErr PhotoshopHost::DeleteEngine(JSEngineRef engine)
 {
     if (mEngines.erase(engine) == 0)
     {
         Fail("MISUSE DeleteEngine of an engine the host did not create" + DuringCall(*this));
-        return kSPBadParameterError;
+        return kScriptBadEngine;
     }
     mTranscript.Line("DeleteEngine -> 0");
-    return kSPNoError;
+    return kHostNoError;
 }
 
-SPErr PhotoshopHost::Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t,
+ASErr PhotoshopHost::Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t,
                              const ASUnicode** result)
 {
     const auto found = mEngines.find(engine);
     if (found == mEngines.end())
     {
-        Fail("MISUSE Execute on an engine the host did not create" + DuringCall(*this));
-        return kSPBadParameterError;
+        Fail("MISUSE ExecuteScript on an engine the host did not create" + DuringCall(*this));
+        return kScriptBadEngine;
     }
     std::size_t length = 0;
     while (script != nullptr && length < kMaxScriptUnits && script[length] != 0)
@@ -785,7 +765,7 @@ SPErr PhotoshopHost::Execute(JSEngineRef engine, const ASUnicode* script, std::i
     {
         mTranscript.Line(std::string("Execute ") +
                          (script == nullptr ? "without a script" : "of an endless script") + " -> 'Parm'");
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     const std::u16string wide(reinterpret_cast<const char16_t*>(script), length);
     const std::string text = UTF16ToUTF8(wide);
@@ -808,5 +788,5 @@ SPErr PhotoshopHost::Execute(JSEngineRef engine, const ASUnicode* script, std::i
     {
         *result = reinterpret_cast<const ASUnicode*>(found->second->c_str());
     }
-    return kSPNoError;
+    return kHostNoError;
 }

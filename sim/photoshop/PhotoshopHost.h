@@ -49,7 +49,7 @@ struct NotificationRecord
 {
     HostPlugin* mPlugin = nullptr;
     DescriptorEventID mEvent = 0;
-    PIActionNotifyProc mProc = nullptr;
+    PIEventNotifier mProc = nullptr;
     void* mData = nullptr;
 };
 
@@ -106,11 +106,11 @@ public:
     void ReportOutstandingSuites();
 
     // --- Action control -----------------------------------------------------------------------------
-    // Play answers kActionEventNotHandled for an event without handler; Get and Set answer
+    // Play answers kActionEventNotHandled for an event without handler; Get answers
     // kActionNoSuchObject until a handler is set. A Get handler may say why it failed (why is
     // shown in the transcript).
-    using PlayHandler = std::function<OSErr(const ActionDescriptorData* descriptor,
-                                            PIDialogPlayOptions options, ActionDescriptorData& result)>;
+    using PlayHandler = std::function<OSErr(const ActionDescriptorData* descriptor, std::int32_t options,
+                                            ActionDescriptorData& result)>;
     using GetHandler = std::function<OSErr(const ActionReferenceData& reference, ActionDescriptorData& result,
                                            std::string& why)>;
     void SetPlayHandler(DescriptorEventID event, PlayHandler handler);
@@ -142,16 +142,14 @@ public:
     SPErr FreeBlock(void* block);
     SPErr ReallocateBlock(void* block, std::size_t newSize, const char* debug, void** newBlock);
     OSErr Play(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
-               PIDialogPlayOptions options);
+               std::int32_t options);
     OSErr Get(PIActionDescriptor* result, PIActionReference reference);
-    OSErr Set(PIActionDescriptor* result, PIActionReference reference, PIActionDescriptor descriptor);
-    OSErr AddNotify(SPPluginRef reference, DescriptorEventID event, PIActionNotifyProc proc, void* data);
+    OSErr AddNotify(SPPluginRef reference, DescriptorEventID event, PIEventNotifier proc, void* data);
     OSErr RemoveNotify(SPPluginRef reference, DescriptorEventID event);
     OSErr StringIDToTypeID(const char* stringID, DescriptorTypeID* typeID);
-    OSErr TypeIDToStringID(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
-    SPErr CreateEngine(JSEngineRef* engine);
-    SPErr DeleteEngine(JSEngineRef engine);
-    SPErr Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t flags, const ASUnicode** result);
+    ASErr CreateEngine(JSEngineRef* engine);
+    ASErr DeleteEngine(JSEngineRef engine);
+    ASErr Execute(JSEngineRef engine, const ASUnicode* script, std::int32_t mode, const ASUnicode** result);
 
 private:
     using SuiteKey = std::pair<std::string, std::int32_t>;

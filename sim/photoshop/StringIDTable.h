@@ -5,7 +5,7 @@
 // a run-time ID derived from its text, so the same text gets the same ID in every run. Run-time
 // IDs have a zero high byte, so they never look like a four-character code.
 
-#include "PhotoshopPluginAPI.h"
+#include "HostInterface.h"
 
 #include <map>
 #include <mutex>

@@ -4,15 +4,19 @@
 
 namespace
 {
-std::atomic<UnimplementedReporter> sReporter{nullptr};
+std::atomic<UnexpectedCallReporter> sReporter{nullptr};
 } // namespace
 
 const char* SuiteDisplayName(SuiteId suite)
 {
     switch (suite)
     {
+    case SuiteId::kBasic:
+        return "SP basic";
     case SuiteId::kActionControl:
         return "action control";
+    case SuiteId::kBasicActionControl:
+        return "basic action control";
     case SuiteId::kActionDescriptor:
         return "action descriptor";
     case SuiteId::kActionReference:
@@ -23,20 +27,22 @@ const char* SuiteDisplayName(SuiteId suite)
         return "handle v1";
     case SuiteId::kHandle2:
         return "handle v2";
+    case SuiteId::kScripting:
+        return "JavaScript scripting";
     case SuiteId::kCount:
         break;
     }
     return "?";
 }
 
-void SetUnimplementedReporter(UnimplementedReporter reporter)
+void SetUnexpectedCallReporter(UnexpectedCallReporter reporter)
 {
     sReporter.store(reporter);
 }
 
-void ReportUnimplemented(SuiteId suite, std::size_t slot)
+void ReportUnexpectedCall(SuiteId suite, std::size_t slot)
 {
-    const UnimplementedReporter reporter = sReporter.load();
+    const UnexpectedCallReporter reporter = sReporter.load();
     if (reporter != nullptr)
     {
         reporter(suite, slot);

@@ -1,66 +1,90 @@
 #pragma once
-// Suite tables longer than their declarations. Photoshop's later suite versions append members
-// to the earlier layout; a plug-in built for a later version may call one of them. The host serves
-// the declared members followed by stubs up to kSuiteTableSlots entries, so every declared offset
-// holds for every version and a call beyond the declared part answers kActionUnimplemented (and
-// is reported) instead of jumping through garbage.
+// The tables the host serves. Each is the suite's full table as Photoshop lays it out, followed by
+// further slots up to kSuiteTableSlots (later versions of a suite append members). A slot this host
+// does not serve, inside the declared table or beyond it, holds a stub that reports
+// "unexpected call: <suite> slot N" (the host fails the run) and answers kHostUnimplemented: a
+// plug-in that calls through a wrong slot is caught instead of being answered by whatever
+// function happens to sit there.
 
-#include "PhotoshopPluginAPI.h"
+#include "HostInterface.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 constexpr std::size_t kSuiteTableSlots = 96;
 
-// Identifies the suite in the report of a stub call.
 enum class SuiteId : int
 {
+    kBasic,
     kActionControl,
+    kBasicActionControl,
     kActionDescriptor,
     kActionReference,
     kActionList,
     kHandle1,
     kHandle2,
+    kScripting,
     kCount
 };
 
+// "action control", "handle v2", ...
 const char* SuiteDisplayName(SuiteId suite);
 
-// Receives (suite, slot index) for every call of a stub; installed by the host.
-using UnimplementedReporter = void (*)(SuiteId suite, std::size_t slot);
-void SetUnimplementedReporter(UnimplementedReporter reporter);
-void ReportUnimplemented(SuiteId suite, std::size_t slot);
+// Receives (suite, slot) for every call of a stub; installed by the host.
+using UnexpectedCallReporter = void (*)(SuiteId suite, std::size_t slot);
+void SetUnexpectedCallReporter(UnexpectedCallReporter reporter);
+void ReportUnexpectedCall(SuiteId suite, std::size_t slot);
 
-using SuiteStub = OSErr (*)();
+// A stub is called through whatever type the caller has for the slot: on x64 the caller owns its
+// arguments, and the value comes back in the integer register every result type reads from.
+using AnySlot = void (*)(void);
 
 template <SuiteId kSuite, std::size_t kSlot>
-OSErr UnimplementedMember()
+std::intptr_t UnexpectedSlot()
 {
-    ReportUnimplemented(kSuite, kSlot);
-    return static_cast<OSErr>(kSPUnimplementedError & 0xFFFF);
+    ReportUnexpectedCall(kSuite, kSlot);
+    return kHostUnimplemented;
 }
 
-// The declared table followed by the stubs (all members are pointers, so the array continues the
-// declared layout without padding).
-template <typename Declared, SuiteId kSuite>
-struct ExtendedSuite
+template <typename Table, SuiteId kSuite>
+class ServedTable
 {
-    static_assert(sizeof(Declared) % sizeof(void*) == 0);
-    static constexpr std::size_t kDeclaredSlots = sizeof(Declared) / sizeof(void*);
+public:
+    static_assert(sizeof(Table) % sizeof(void*) == 0);
+    static constexpr std::size_t kDeclaredSlots = sizeof(Table) / sizeof(void*);
     static_assert(kDeclaredSlots < kSuiteTableSlots);
 
-    Declared mDeclared;
-    SuiteStub mStubs[kSuiteTableSlots - kDeclaredSlots];
-
-    explicit ExtendedSuite(const Declared& declared)
-        : ExtendedSuite(declared, std::make_index_sequence<kSuiteTableSlots - kDeclaredSlots>())
+    // The served members of `table`; every member left null becomes a stub.
+    explicit ServedTable(const Table& table)
+        : ServedTable(table, std::make_index_sequence<kSuiteTableSlots>())
     {
     }
+
+    const Table* Get() const { return &mTable; }
 
 private:
     template <std::size_t... kIndex>
-    ExtendedSuite(const Declared& declared, std::index_sequence<kIndex...>)
-        : mDeclared(declared), mStubs{&UnimplementedMember<kSuite, kDeclaredSlots + kIndex>...}
+    ServedTable(const Table& table, std::index_sequence<kIndex...>) : mTable(table)
     {
+        const AnySlot stubs[] = {reinterpret_cast<AnySlot>(&UnexpectedSlot<kSuite, kIndex>)...};
+        auto* bytes = reinterpret_cast<unsigned char*>(&mTable);
+        for (std::size_t slot = 0; slot < kDeclaredSlots; ++slot)
+        {
+            AnySlot served = nullptr;
+            std::memcpy(&served, bytes + slot * sizeof(AnySlot), sizeof(AnySlot));
+            if (served == nullptr)
+            {
+                std::memcpy(bytes + slot * sizeof(AnySlot), &stubs[slot], sizeof(AnySlot));
+            }
+        }
+        for (std::size_t slot = kDeclaredSlots; slot < kSuiteTableSlots; ++slot)
+        {
+            mAppended[slot - kDeclaredSlots] = stubs[slot];
+        }
     }
+
+    Table mTable;
+    AnySlot mAppended[kSuiteTableSlots - kDeclaredSlots];
 };

@@ -181,8 +181,12 @@ e2e_play() {
         >"$E2E_DIR/photoshop-stdout.txt" 2>&1 || status=$?
     if [ $status -ne 0 ]; then
         e2e_fail "photoshop-sim exited with $status"
-        grep -h -E 'EXPECTATION FAILED|CRASH|LEAK' "$E2E_DIR/photoshop.txt" >&2 || true
+        grep -h -E 'EXPECTATION FAILED|CRASH|LEAK|MISUSE|unexpected call' "$E2E_DIR/photoshop.txt" >&2 || true
     fi
+    # The plug-in calls the host only through slots it may use, and asks only for suite versions
+    # Photoshop serves.
+    e2e_expect_absent "$E2E_DIR/photoshop.txt" 'unexpected call'
+    e2e_expect_absent "$E2E_DIR/photoshop.txt" "^AcquireSuite .* -> 'S!Fd'"
 }
 
 # Expects a file to hold lines matching an extended regular expression (optionally exactly N).

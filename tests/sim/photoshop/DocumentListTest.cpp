@@ -12,11 +12,11 @@
 
 namespace
 {
-constexpr DescriptorClassID kDocument = PSFourCharCode("Dcmn");
-constexpr DescriptorClassID kApplication = PSFourCharCode("capp");
-constexpr DescriptorKeyID kID = PSFourCharCode("DocI");
-constexpr DescriptorKeyID kFile = PSFourCharCode("FilR");
-constexpr DescriptorKeyID kTitle = PSFourCharCode("Ttl ");
+constexpr DescriptorClassID kDocument = FourCharCode("Dcmn");
+constexpr DescriptorClassID kApplication = FourCharCode("capp");
+constexpr DescriptorKeyID kID = FourCharCode("DocI");
+constexpr DescriptorKeyID kFile = FourCharCode("FilR");
+constexpr DescriptorKeyID kTitle = FourCharCode("Ttl ");
 
 ActionReferenceItem Item(DescriptorClassID desiredClass, DescriptorFormID form, std::uint32_t value,
                          DescriptorEnumTypeID enumType = 0)
@@ -30,13 +30,13 @@ ActionReferenceItem Item(DescriptorClassID desiredClass, DescriptorFormID form, 
 }
 
 const ActionReferenceItem kActiveDocument =
-    Item(kDocument, kFormEnumerated, PSFourCharCode("Trgt"), PSFourCharCode("Ordn"));
+    Item(kDocument, kFormEnumerated, FourCharCode("Trgt"), FourCharCode("Ordn"));
 const ActionReferenceItem kTheApplication =
-    Item(kApplication, kFormEnumerated, PSFourCharCode("Trgt"), PSFourCharCode("Ordn"));
+    Item(kApplication, kFormEnumerated, FourCharCode("Trgt"), FourCharCode("Ordn"));
 
 ActionReferenceData Property(DescriptorKeyID key, const ActionReferenceItem& object)
 {
-    return ActionReferenceData{{Item(PSFourCharCode("Prpr"), kFormProperty, key), object}};
+    return ActionReferenceData{{Item(FourCharCode("Prpr"), kFormProperty, key), object}};
 }
 
 class DocumentListTest : public ::testing::Test
@@ -118,7 +118,7 @@ TEST_F(DocumentListTest, GetAnswersTheAskedPropertyOfTheNamedDocument)
     EXPECT_EQ(ActionValue::Alias({'C', ':', '\\', 'a', '.', 'p', 's', 'd'}), value);
     ASSERT_EQ(0, Get(Property(kFile, Item(kDocument, kFormIdentifier, 1003)), value));
     EXPECT_EQ(kTypeAlias, value.mType);
-    ASSERT_EQ(0, Get(Property(PSFourCharCode("NmbD"), kTheApplication), value));
+    ASSERT_EQ(0, Get(Property(FourCharCode("NmbD"), kTheApplication), value));
     EXPECT_EQ(ActionValue::Integer(3), value);
 
     // Without a property: the whole object.
@@ -126,11 +126,11 @@ TEST_F(DocumentListTest, GetAnswersTheAskedPropertyOfTheNamedDocument)
     std::string why;
     ASSERT_EQ(0, mList.Get(ActionReferenceData{{Item(kDocument, kFormIndex, 1)}}, object, why));
     EXPECT_EQ(mList.DescribeDocument(*mList.FindByID(1001)), object);
-    EXPECT_EQ(ActionValue::Integer(1), *object.Find(PSFourCharCode("ItmI")));
+    EXPECT_EQ(ActionValue::Integer(1), *object.Find(FourCharCode("ItmI")));
     ASSERT_EQ(0, mList.Get(ActionReferenceData{{kActiveDocument}}, object, why));
     EXPECT_EQ(nullptr, object.Find(kFile)); // untitled
     ASSERT_EQ(0, mList.Get(ActionReferenceData{{kTheApplication}}, object, why));
-    EXPECT_EQ(ActionValue::Integer(3), *object.Find(PSFourCharCode("NmbD")));
+    EXPECT_EQ(ActionValue::Integer(3), *object.Find(FourCharCode("NmbD")));
 }
 
 TEST_F(DocumentListTest, GetFailsAsPhotoshopDoes)
@@ -139,7 +139,7 @@ TEST_F(DocumentListTest, GetFailsAsPhotoshopDoes)
     // No document open.
     EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, kActiveDocument), value));
     EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, Item(kDocument, kFormIndex, 1)), value));
-    ASSERT_EQ(0, Get(Property(PSFourCharCode("NmbD"), kTheApplication), value));
+    ASSERT_EQ(0, Get(Property(FourCharCode("NmbD"), kTheApplication), value));
     EXPECT_EQ(ActionValue::Integer(0), value);
 
     Add("Untitled-1", "");
@@ -151,14 +151,14 @@ TEST_F(DocumentListTest, GetFailsAsPhotoshopDoes)
     }
     EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, Item(kDocument, kFormIdentifier, 1003)), value));
     EXPECT_EQ(kActionKeyMissing, Get(Property(kFile, Item(kDocument, kFormIndex, 1)), value));
-    EXPECT_EQ(kActionNoSuchObject, Get(Property(PSFourCharCode("Xyzw"), kActiveDocument), value));
+    EXPECT_EQ(kActionNoSuchObject, Get(Property(FourCharCode("Xyzw"), kActiveDocument), value));
     EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, kTheApplication), value));
-    EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, Item(PSFourCharCode("Lyr "), kFormIndex, 1)), value));
+    EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, Item(FourCharCode("Lyr "), kFormIndex, 1)), value));
     EXPECT_EQ(kActionNoSuchObject, Get(Property(kID, Item(kDocument, kFormName, 0)), value));
     EXPECT_EQ(kActionNoSuchObject,
-              Get(Property(PSFourCharCode("NmbD"), Item(kApplication, kFormIndex, 1)), value));
+              Get(Property(FourCharCode("NmbD"), Item(kApplication, kFormIndex, 1)), value));
     EXPECT_EQ(kActionNoSuchObject,
-              Get(ActionReferenceData{{Item(PSFourCharCode("Prpr"), kFormProperty, kID)}}, value));
+              Get(ActionReferenceData{{Item(FourCharCode("Prpr"), kFormProperty, kID)}}, value));
     EXPECT_EQ(kActionParamError, Get(ActionReferenceData{}, value));
 }
 

@@ -11,7 +11,7 @@
 //   6  write 'Text' into the file 'Path' and broadcast WM_FONTCHANGE (what the font manager's
 //      core does after activating fonts)
 
-#include "PhotoshopPluginAPI.h"
+#include "HostInterface.h"
 
 #include <windows.h>
 #undef GetObject // the descriptor suite member, not the GDI macro
@@ -23,13 +23,13 @@
 
 namespace
 {
-constexpr DescriptorKeyID kKeyOper = PSFourCharCode("Oper");
-constexpr DescriptorClassID kClassDocument = PSFourCharCode("Dcmn");
-constexpr DescriptorClassID kClassApplication = PSFourCharCode("capp");
-constexpr DescriptorKeyID kKeyDocumentID = PSFourCharCode("DocI");
-constexpr DescriptorKeyID kKeyTitle = PSFourCharCode("Ttl ");
-constexpr DescriptorKeyID kKeyFile = PSFourCharCode("FilR");
-constexpr DescriptorKeyID kKeyCount = PSFourCharCode("NmbD");
+constexpr DescriptorKeyID kKeyOper = FourCharCode("Oper");
+constexpr DescriptorClassID kClassDocument = FourCharCode("Dcmn");
+constexpr DescriptorClassID kClassApplication = FourCharCode("capp");
+constexpr DescriptorKeyID kKeyDocumentID = FourCharCode("DocI");
+constexpr DescriptorKeyID kKeyTitle = FourCharCode("Ttl ");
+constexpr DescriptorKeyID kKeyFile = FourCharCode("FilR");
+constexpr DescriptorKeyID kKeyCount = FourCharCode("NmbD");
 
 SPBasicSuite* sBasic = nullptr;
 
@@ -71,10 +71,10 @@ class Suites
 public:
     explicit Suites(SPBasicSuite* basic) : mBasic(basic)
     {
-        mControl = Acquire<PSActionControlProcs>(kPSActionControlSuite, 1);
-        mDescriptor = Acquire<PSActionDescriptorProcs>(kPSActionDescriptorSuite, 1);
-        mReference = Acquire<PSActionReferenceProcs>(kPSActionReferenceSuite, 1);
-        mHandle = Acquire<PSHandleSuite2>(kPSHandleSuite, kPSHandleSuiteVersion2);
+        mControl = Acquire<ActionControlTable>(kActionControlSuiteName, 2);
+        mDescriptor = Acquire<ActionDescriptorTable>(kActionDescriptorSuiteName, 2);
+        mReference = Acquire<ActionReferenceTable>(kActionReferenceSuiteName, 2);
+        mHandle = Acquire<HandleTable2>(kHandleSuiteName, 2);
     }
     ~Suites()
     {
@@ -97,11 +97,11 @@ public:
         mReference->Make(&reference);
         if (key != 0)
         {
-            mReference->PutProperty(reference, PSFourCharCode("Prpr"), key);
+            mReference->PutProperty(reference, FourCharCode("Prpr"), key);
         }
         if (index == 0)
         {
-            mReference->PutEnumerated(reference, objectClass, PSFourCharCode("Ordn"), PSFourCharCode("Trgt"));
+            mReference->PutEnumerated(reference, objectClass, FourCharCode("Ordn"), FourCharCode("Trgt"));
         }
         else
         {
@@ -161,7 +161,7 @@ public:
         {
             return error;
         }
-        Ptr data = nullptr;
+        char* data = nullptr;
         mHandle->SetLock(alias, 1, &data, nullptr);
         const std::size_t size = static_cast<std::size_t>(mHandle->GetSize(alias));
         const std::string bytes(data, size);
@@ -201,17 +201,17 @@ public:
         }
     }
 
-    PSActionControlProcs* mControl = nullptr;
-    PSActionDescriptorProcs* mDescriptor = nullptr;
-    PSActionReferenceProcs* mReference = nullptr;
-    PSHandleSuite2* mHandle = nullptr;
+    ActionControlTable* mControl = nullptr;
+    ActionDescriptorTable* mDescriptor = nullptr;
+    ActionReferenceTable* mReference = nullptr;
+    HandleTable2* mHandle = nullptr;
 
 private:
     template <typename Suite>
     Suite* Acquire(const char* name, std::int32_t version)
     {
         const void* suite = nullptr;
-        if (mBasic->AcquireSuite(name, version, &suite) != kSPNoError)
+        if (mBasic->AcquireSuite(name, version, &suite) != kHostNoError)
         {
             return nullptr;
         }
@@ -223,7 +223,7 @@ private:
     std::vector<std::pair<const char*, std::int32_t>> mAcquired;
 };
 
-void Notified(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions, void*)
+void Notified(DescriptorEventID event, PIActionDescriptor descriptor, std::int32_t, void*)
 {
     Suites suites(sBasic);
     if (!suites.Ready())
@@ -232,30 +232,30 @@ void Notified(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRe
         return;
     }
     std::int32_t id = 0;
-    if (event == PSFourCharCode("Mk  "))
+    if (event == FourCharCode("Mk  "))
     {
         DescriptorClassID made = 0;
         PIActionDescriptor object = nullptr;
-        const OSErr error = suites.mDescriptor->GetObject(descriptor, PSFourCharCode("Nw  "), &made, &object);
+        const OSErr error = suites.mDescriptor->GetObject(descriptor, FourCharCode("Nw  "), &made, &object);
         suites.Free(object);
         const OSErr activeError = suites.GetInteger(kClassDocument, 0, kKeyDocumentID, id);
         Log("notify Mk: new object " + std::string(error == 0 && made == kClassDocument ? "Dcmn" : "?") +
             ", active DocI " +
             (activeError == 0 ? std::to_string(id) : "error " + std::to_string(activeError)));
     }
-    else if (event == PSFourCharCode("Cls "))
+    else if (event == FourCharCode("Cls "))
     {
         std::int32_t count = -1;
         suites.mDescriptor->GetInteger(descriptor, kKeyDocumentID, &id);
         suites.GetInteger(kClassApplication, 0, kKeyCount, count);
         Log("notify Cls: DocI " + std::to_string(id) + ", " + std::to_string(count) + " document(s) left");
     }
-    else if (event == PSFourCharCode("save"))
+    else if (event == FourCharCode("save"))
     {
         std::string path;
         std::string how;
         suites.mDescriptor->GetInteger(descriptor, kKeyDocumentID, &id);
-        const OSErr error = suites.AliasPath(descriptor, PSFourCharCode("In  "), path, how);
+        const OSErr error = suites.AliasPath(descriptor, FourCharCode("In  "), path, how);
         Log("notify save: DocI " + std::to_string(id) + ", In " +
             (error == 0 ? "\"" + path + "\"" : "error " + std::to_string(error)));
     }
@@ -267,13 +267,13 @@ SPErr Startup(SPMessageData* message)
     Suites suites(message->basic);
     if (!suites.Ready())
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     OSErr error = 0;
     for (const char* event : {"Mk  ", "Cls ", "save"})
     {
         DescriptorEventID code = 0;
-        suites.mControl->StringIDToTypeID(const_cast<char*>(event), &code);
+        suites.mControl->StringIDToTypeID(event, &code);
         error = error != 0 ? error : suites.mControl->AddNotify(message->self, code, Notified, nullptr);
     }
     return error;
@@ -284,15 +284,15 @@ SPErr Shutdown(SPMessageData* message)
     Suites suites(message->basic);
     if (!suites.Ready())
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     for (const char* event : {"Mk  ", "Cls ", "save"})
     {
         DescriptorEventID code = 0;
-        suites.mControl->StringIDToTypeID(const_cast<char*>(event), &code);
+        suites.mControl->StringIDToTypeID(event, &code);
         suites.mControl->RemoveNotify(message->self, code);
     }
-    return kSPNoError;
+    return kHostNoError;
 }
 
 void ListDocuments(Suites& suites, PIActionDescriptor answer)
@@ -326,43 +326,43 @@ void ListDocuments(Suites& suites, PIActionDescriptor answer)
     error = suites.GetInteger(kClassDocument, 0, kKeyDocumentID, active);
     Log(error == 0 ? "active DocI " + std::to_string(active) : "active: error " + std::to_string(error));
     suites.mDescriptor->PutInteger(answer, kKeyCount, count);
-    suites.mDescriptor->PutInteger(answer, PSFourCharCode("ActI"), error == 0 ? active : error);
+    suites.mDescriptor->PutInteger(answer, FourCharCode("ActI"), error == 0 ? active : error);
 }
 
 void RunScript(Suites& suites, PIActionDescriptor answer)
 {
     std::string script = "app.activeDocument.name";
-    suites.Text(answer, PSFourCharCode("Scrp"), script);
+    suites.Text(answer, FourCharCode("Scrp"), script);
     const std::wstring wide = Wide(script, CP_UTF8);
     const void* table = nullptr;
-    SPErr error =
-        sBasic->AcquireSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion, &table);
-    if (error == kSPNoError)
+    SPErr error = sBasic->AcquireSuite(kScriptingSuiteName, 3, &table);
+    if (error == kHostNoError)
     {
-        const auto* scripting = static_cast<const PSJavaScriptScriptingSuite*>(table);
+        const auto* scripting = static_cast<const ScriptingTable*>(table);
         JSEngineRef engine = nullptr;
         error = scripting->CreateEngine(&engine);
         const ASUnicode* result = nullptr;
-        if (error == kSPNoError)
+        if (error == kHostNoError)
         {
-            error = scripting->Execute(engine, reinterpret_cast<const ASUnicode*>(wide.c_str()), 1, &result);
+            error = scripting->ExecuteScript(engine, reinterpret_cast<const ASUnicode*>(wide.c_str()), 1,
+                                             &result);
             scripting->DeleteEngine(engine);
         }
-        sBasic->ReleaseSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion);
+        sBasic->ReleaseSuite(kScriptingSuiteName, 3);
     }
-    suites.mDescriptor->PutInteger(answer, PSFourCharCode("Rslt"), error);
+    suites.mDescriptor->PutInteger(answer, FourCharCode("Rslt"), error);
 }
 
 void PlayReplacement(Suites& suites, PIActionDescriptor answer)
 {
-    const std::pair<const char*, DescriptorKeyID> events[] = {{"updateLayouts", PSFourCharCode("UpdL")},
-                                                              {"replaceSubstitutes", PSFourCharCode("RplS")}};
+    const std::pair<const char*, DescriptorKeyID> events[] = {{"updateLayouts", FourCharCode("UpdL")},
+                                                              {"replaceSubstitutes", FourCharCode("RplS")}};
     for (const auto& [event, key] : events)
     {
         DescriptorEventID id = 0;
-        suites.mControl->StringIDToTypeID(const_cast<char*>(event), &id);
+        suites.mControl->StringIDToTypeID(event, &id);
         PIActionDescriptor result = nullptr;
-        const OSErr error = suites.mControl->Play(&result, id, nullptr, plugInDialogSilent);
+        const OSErr error = suites.mControl->Play(&result, id, nullptr, kDialogSilent);
         suites.Free(result);
         suites.mDescriptor->PutInteger(answer, key, error);
     }
@@ -449,15 +449,15 @@ void DismissAlerts(Suites& suites, PIActionDescriptor answer)
     int closed =
         Dismiss(L"Adobe Photoshop C", L"Some text layers contain fonts that are missing.", L"", VK_RETURN);
     closed += Dismiss(L"Missing Fonts", L"", L"Cancel", VK_ESCAPE);
-    suites.mDescriptor->PutInteger(answer, PSFourCharCode("Clsd"), closed);
+    suites.mDescriptor->PutInteger(answer, FourCharCode("Clsd"), closed);
 }
 
 void WriteFontTable(Suites& suites, PIActionDescriptor answer)
 {
     std::string path;
     std::string text;
-    bool written = suites.Text(answer, PSFourCharCode("Path"), path) == 0 &&
-                   suites.Text(answer, PSFourCharCode("Text"), text) == 0;
+    bool written = suites.Text(answer, FourCharCode("Path"), path) == 0 &&
+                   suites.Text(answer, FourCharCode("Text"), text) == 0;
     if (written)
     {
         HANDLE file = CreateFileW(Wide(path, CP_UTF8).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -475,19 +475,19 @@ void WriteFontTable(Suites& suites, PIActionDescriptor answer)
     {
         PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
     }
-    suites.mDescriptor->PutBoolean(answer, PSFourCharCode("Wrtn"), written ? 1 : 0);
+    suites.mDescriptor->PutBoolean(answer, FourCharCode("Wrtn"), written ? 1 : 0);
 }
 
-SPErr DoIt(PSActionsPlugInMessage* message)
+SPErr DoIt(AutomationMessage* message)
 {
     if (message->actionParameters == nullptr || message->actionParameters->descriptor == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     Suites suites(message->d.basic);
     if (!suites.Ready())
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     PIActionDescriptor answer = message->actionParameters->descriptor;
     std::int32_t oper = 0;
@@ -511,35 +511,35 @@ SPErr DoIt(PSActionsPlugInMessage* message)
         WriteFontTable(suites, answer);
         break;
     default:
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
-    return kSPNoError;
+    return kHostNoError;
 }
 } // namespace
 
 extern "C" __declspec(dllexport) SPErr AutoPluginMain(const char* caller, const char* selector, void* message)
 {
     auto* data = static_cast<SPMessageData*>(message);
-    if (data == nullptr || data->SPCheck != kSPValidSPMessageData)
+    if (data == nullptr || data->SPCheck != kSPCheckValue)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     SPBasicSuite* basic = data->basic;
-    if (basic->IsEqual(caller, kSPInterfaceCaller))
+    if (basic->IsEqual(caller, kInterfaceCaller))
     {
-        if (basic->IsEqual(selector, kSPInterfaceStartupSelector))
+        if (basic->IsEqual(selector, kStartupSelector))
         {
             return Startup(data);
         }
-        if (basic->IsEqual(selector, kSPInterfaceShutdownSelector))
+        if (basic->IsEqual(selector, kShutdownSelector))
         {
             return Shutdown(data);
         }
-        return kSPNoError;
+        return kHostNoError;
     }
-    if (basic->IsEqual(caller, kPSPhotoshopCaller) && basic->IsEqual(selector, kPSDoIt))
+    if (basic->IsEqual(caller, kPhotoshopCaller) && basic->IsEqual(selector, kDoItSelector))
     {
-        return DoIt(static_cast<PSActionsPlugInMessage*>(message));
+        return DoIt(static_cast<AutomationMessage*>(message));
     }
-    return kSPNoError;
+    return kHostNoError;
 }

@@ -4,7 +4,7 @@
 // line per call to the file named by TEST_PLUGIN_LOG, when that variable is set. "Do It" with
 // 'Oper' 66 crashes it on purpose.
 
-#include "PhotoshopPluginAPI.h"
+#include "HostInterface.h"
 
 #include <windows.h>
 
@@ -16,7 +16,7 @@
 
 namespace
 {
-constexpr DescriptorKeyID kOperKey = PSFourCharCode("Oper");
+constexpr DescriptorKeyID kOperKey = FourCharCode("Oper");
 
 int sStartups = 0;
 void* sGlobals = nullptr;
@@ -40,7 +40,7 @@ template <typename Suite>
 Suite* Acquire(SPBasicSuite* basic, const char* name, std::int32_t version)
 {
     const void* suite = nullptr;
-    return basic->AcquireSuite(name, version, &suite) == kSPNoError
+    return basic->AcquireSuite(name, version, &suite) == kHostNoError
                ? static_cast<Suite*>(const_cast<void*>(suite))
                : nullptr;
 }
@@ -60,7 +60,7 @@ LRESULT CALLBACK WatchMessages(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void Notified(DescriptorEventID, PIActionDescriptor, PIDialogRecordOptions, void*)
+void Notified(DescriptorEventID, PIActionDescriptor, std::int32_t, void*)
 {
 }
 
@@ -90,70 +90,70 @@ SPErr Startup(SPMessageData* message)
     Log("Startup");
     if (++sStartups > 1)
     {
-        return kSPNoError;
+        return kHostNoError;
     }
-    auto* blocks = Acquire<SPBlocksSuite>(message->basic, kSPBlocksSuite, kSPBlocksSuiteVersion);
-    if (blocks == nullptr || blocks->AllocateBlock(16, "globals", &sGlobals) != kSPNoError)
+    auto* blocks = Acquire<BlocksTable>(message->basic, kBlocksSuiteName, 2);
+    if (blocks == nullptr || blocks->AllocateBlock(16, "globals", &sGlobals) != kHostNoError)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     message->globals = sGlobals;
-    message->basic->ReleaseSuite(kSPBlocksSuite, kSPBlocksSuiteVersion);
+    message->basic->ReleaseSuite(kBlocksSuiteName, 2);
 
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&Startup), &self);
     SetWindowsHookExW(WH_GETMESSAGE, WatchMessages, self, GetCurrentThreadId());
 
-    auto* control = Acquire<PSActionControlProcs>(message->basic, kPSActionControlSuite, 1);
+    auto* control = Acquire<ActionControlTable>(message->basic, kActionControlSuiteName, 2);
     if (control == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
-    OSErr error = control->AddNotify(message->self, PSFourCharCode("Mk  "), Notified, nullptr);
+    OSErr error = control->AddNotify(message->self, FourCharCode("Mk  "), Notified, nullptr);
     if (error == 0)
     {
-        error = control->AddNotify(message->self, PSFourCharCode("Cls "), Notified, nullptr);
+        error = control->AddNotify(message->self, FourCharCode("Cls "), Notified, nullptr);
     }
-    message->basic->ReleaseSuite(kPSActionControlSuite, 1);
+    message->basic->ReleaseSuite(kActionControlSuiteName, 2);
     return error;
 }
 
 SPErr Shutdown(SPMessageData* message)
 {
     Log("Shutdown");
-    auto* blocks = Acquire<SPBlocksSuite>(message->basic, kSPBlocksSuite, kSPBlocksSuiteVersion);
+    auto* blocks = Acquire<BlocksTable>(message->basic, kBlocksSuiteName, 2);
     if (blocks != nullptr)
     {
         blocks->FreeBlock(message->globals);
         message->globals = nullptr;
-        message->basic->ReleaseSuite(kSPBlocksSuite, kSPBlocksSuiteVersion);
+        message->basic->ReleaseSuite(kBlocksSuiteName, 2);
     }
-    auto* control = Acquire<PSActionControlProcs>(message->basic, kPSActionControlSuite, 1);
+    auto* control = Acquire<ActionControlTable>(message->basic, kActionControlSuiteName, 2);
     if (control == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     OSErr error = 0;
     for (const char* event : {"Opn ", "Mk  ", "Cls "})
     {
         std::uint32_t code = 0;
-        control->StringIDToTypeID(const_cast<char*>(event), &code);
+        control->StringIDToTypeID(event, &code);
         error = error != 0 ? error : control->RemoveNotify(message->self, code);
     }
-    message->basic->ReleaseSuite(kPSActionControlSuite, 1);
+    message->basic->ReleaseSuite(kActionControlSuiteName, 2);
     return error;
 }
 
-SPErr DoIt(PSActionsPlugInMessage* message)
+SPErr DoIt(AutomationMessage* message)
 {
     if (message->actionParameters == nullptr)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     SPBasicSuite* basic = message->d.basic;
-    auto* descriptors = Acquire<PSActionDescriptorProcs>(basic, kPSActionDescriptorSuite, 2);
-    auto* control = Acquire<PSActionControlProcs>(basic, kPSActionControlSuite, 3);
+    auto* descriptors = Acquire<ActionDescriptorTable>(basic, kActionDescriptorSuiteName, 2);
+    auto* control = Acquire<ActionControlTable>(basic, kActionControlSuiteName, 3);
     PIActionDescriptor descriptor = message->actionParameters->descriptor;
     std::int32_t oper = 0;
     if (descriptors->GetInteger(descriptor, kOperKey, &oper) != 0)
@@ -168,56 +168,56 @@ SPErr DoIt(PSActionsPlugInMessage* message)
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     }
     descriptors->Clear(descriptor);
-    descriptors->PutInteger(descriptor, PSFourCharCode("SPor"), oper * 10);
+    descriptors->PutInteger(descriptor, FourCharCode("SPor"), oper * 10);
     std::string version = HostVersion();
-    descriptors->PutString(descriptor, PSFourCharCode("HVer"), version.data());
-    descriptors->PutBoolean(descriptor, PSFourCharCode("Glob"), message->d.globals == sGlobals ? 1 : 0);
-    descriptors->PutBoolean(descriptor, PSFourCharCode("Timr"), sSawMainWindowTimer ? 1 : 0);
+    descriptors->PutString(descriptor, FourCharCode("HVer"), version.data());
+    descriptors->PutBoolean(descriptor, FourCharCode("Glob"), message->d.globals == sGlobals ? 1 : 0);
+    descriptors->PutBoolean(descriptor, FourCharCode("Timr"), sSawMainWindowTimer ? 1 : 0);
     if (oper == 2)
     {
         DescriptorEventID event = 0;
-        control->StringIDToTypeID(const_cast<char*>("updateLayouts"), &event);
+        control->StringIDToTypeID("updateLayouts", &event);
         PIActionDescriptor result = nullptr;
-        const OSErr error = control->Play(&result, event, nullptr, plugInDialogSilent);
+        const OSErr error = control->Play(&result, event, nullptr, kDialogSilent);
         if (result != nullptr)
         {
             descriptors->Free(result);
         }
-        descriptors->PutInteger(descriptor, PSFourCharCode("Play"), error);
+        descriptors->PutInteger(descriptor, FourCharCode("Play"), error);
     }
-    basic->ReleaseSuite(kPSActionDescriptorSuite, 2);
-    basic->ReleaseSuite(kPSActionControlSuite, 3);
-    return kSPNoError;
+    basic->ReleaseSuite(kActionDescriptorSuiteName, 2);
+    basic->ReleaseSuite(kActionControlSuiteName, 3);
+    return kHostNoError;
 }
 } // namespace
 
 extern "C" __declspec(dllexport) SPErr AutoPluginMain(const char* caller, const char* selector, void* message)
 {
     auto* data = static_cast<SPMessageData*>(message);
-    if (data == nullptr || data->SPCheck != kSPValidSPMessageData)
+    if (data == nullptr || data->SPCheck != kSPCheckValue)
     {
-        return kSPBadParameterError;
+        return kHostBadParameter;
     }
     SPBasicSuite* basic = data->basic;
-    if (basic->IsEqual(caller, kSPInterfaceCaller))
+    if (basic->IsEqual(caller, kInterfaceCaller))
     {
-        if (basic->IsEqual(selector, kSPInterfaceStartupSelector))
+        if (basic->IsEqual(selector, kStartupSelector))
         {
             return Startup(data);
         }
-        if (basic->IsEqual(selector, kSPInterfaceShutdownSelector))
+        if (basic->IsEqual(selector, kShutdownSelector))
         {
             return Shutdown(data);
         }
-        if (basic->IsEqual(selector, kSPInterfaceAboutSelector))
+        if (basic->IsEqual(selector, kAboutSelector))
         {
             Log("About");
         }
-        return kSPNoError;
+        return kHostNoError;
     }
-    if (basic->IsEqual(caller, kPSPhotoshopCaller) && basic->IsEqual(selector, kPSDoIt))
+    if (basic->IsEqual(caller, kPhotoshopCaller) && basic->IsEqual(selector, kDoItSelector))
     {
-        return DoIt(static_cast<PSActionsPlugInMessage*>(message));
+        return DoIt(static_cast<AutomationMessage*>(message));
     }
-    return kSPNoError;
+    return kHostNoError;
 }
