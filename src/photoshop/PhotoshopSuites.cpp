@@ -18,17 +18,19 @@ struct SuiteSlot
     const void* suite;
 };
 
+// Each suite at the versions the plug-in asks for, lowest first (later versions only append
+// slots, so the first one served has every slot the plug-in calls).
 enum SlotIndex
 {
-    kDescriptor1,
     kDescriptor2,
     kDescriptor3,
-    kControl1,
+    kDescriptor4,
     kControl2,
     kControl3,
-    kReference1,
+    kControl4,
     kReference2,
     kReference3,
+    kReference4,
     kList1,
     kHandle1,
     kHandle2,
@@ -36,16 +38,16 @@ enum SlotIndex
 };
 
 std::array<SuiteSlot, kSlotCount> sSlots = {{
-    {kPSActionDescriptorSuite, 1, nullptr},
-    {kPSActionDescriptorSuite, 2, nullptr},
-    {kPSActionDescriptorSuite, 3, nullptr},
-    {kPSActionControlSuite, 1, nullptr},
-    {kPSActionControlSuite, 2, nullptr},
-    {kPSActionControlSuite, 3, nullptr},
-    {kPSActionReferenceSuite, 1, nullptr},
-    {kPSActionReferenceSuite, 2, nullptr},
-    {kPSActionReferenceSuite, 3, nullptr},
-    {kPSActionListSuite, 1, nullptr},
+    {kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersions[0], nullptr},
+    {kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersions[1], nullptr},
+    {kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersions[2], nullptr},
+    {kPSActionControlSuite, kPSActionControlSuiteVersions[0], nullptr},
+    {kPSActionControlSuite, kPSActionControlSuiteVersions[1], nullptr},
+    {kPSActionControlSuite, kPSActionControlSuiteVersions[2], nullptr},
+    {kPSActionReferenceSuite, kPSActionReferenceSuiteVersions[0], nullptr},
+    {kPSActionReferenceSuite, kPSActionReferenceSuiteVersions[1], nullptr},
+    {kPSActionReferenceSuite, kPSActionReferenceSuiteVersions[2], nullptr},
+    {kPSActionListSuite, kPSActionListSuiteVersion, nullptr},
     {kPSHandleSuite, kPSHandleSuiteVersion1, nullptr},
     {kPSHandleSuite, kPSHandleSuiteVersion2, nullptr},
 }};
@@ -126,17 +128,17 @@ SPPluginRef GetPluginRef()
 
 const PSActionDescriptorProcs* ActionDescriptor()
 {
-    return static_cast<const PSActionDescriptorProcs*>(AcquireFirstOf(kDescriptor1, kDescriptor3));
+    return static_cast<const PSActionDescriptorProcs*>(AcquireFirstOf(kDescriptor2, kDescriptor4));
 }
 
 const PSActionControlProcs* ActionControl()
 {
-    return static_cast<const PSActionControlProcs*>(AcquireFirstOf(kControl1, kControl3));
+    return static_cast<const PSActionControlProcs*>(AcquireFirstOf(kControl2, kControl4));
 }
 
 const PSActionReferenceProcs* ActionReference()
 {
-    return static_cast<const PSActionReferenceProcs*>(AcquireFirstOf(kReference1, kReference3));
+    return static_cast<const PSActionReferenceProcs*>(AcquireFirstOf(kReference2, kReference4));
 }
 
 const PSActionListProcs* ActionList()

@@ -155,7 +155,7 @@ void ReserializeActiveDocumentXMP()
     if (scripting->CreateEngine(&engine) == kSPNoError)
     {
         const ASUnicode* result = nullptr;
-        scripting->Execute(engine, script.data(), 1, &result);
+        scripting->ExecuteScript(engine, script.data(), kPSScriptRunWithoutDebugger, &result);
         scripting->DeleteEngine(engine);
     }
     basic->ReleaseSuite(kPSJavaScriptScriptingSuite, kPSJavaScriptScriptingSuiteVersion);

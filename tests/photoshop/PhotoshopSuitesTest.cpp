@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace
 {
@@ -17,6 +18,7 @@ struct FakeHost
 {
     std::set<std::pair<std::string, std::int32_t>> served;
     std::map<std::pair<std::string, std::int32_t>, int> held;
+    std::vector<std::pair<std::string, std::int32_t>> asked;
     int releases = 0;
 };
 FakeHost* sHost = nullptr;
@@ -45,6 +47,7 @@ void SetLock2(Handle, PSBoolean, Ptr* address, PSBoolean* oldLock)
 SPErr Acquire(const char* name, std::int32_t version, const void** suite)
 {
     const auto key = std::make_pair(std::string(name), version);
+    sHost->asked.push_back(key);
     if (sHost->served.count(key) == 0)
     {
         return kSPSuiteNotFoundError;
@@ -114,12 +117,21 @@ protected:
 
 TEST_F(PhotoshopSuitesTest, TheLowestServedVersionIsAcquiredOnceAndReleasedOnce)
 {
-    mHost.served = {{kPSActionDescriptorSuite, 2}, {kPSActionDescriptorSuite, 3}, {kPSActionControlSuite, 1}};
+    // A host that serves the action control suite from version 3 on (and, unlike Photoshop, a
+    // version 1 too): the plug-in asks for 2, then 3, and never for 1.
+    mHost.served = {{kPSActionDescriptorSuite, 2},
+                    {kPSActionDescriptorSuite, 3},
+                    {kPSActionControlSuite, 1},
+                    {kPSActionControlSuite, 3}};
     EXPECT_EQ(PhotoshopSuites::ActionDescriptor(), &sDescriptorTable);
     EXPECT_EQ(PhotoshopSuites::ActionDescriptor(), &sDescriptorTable);
     EXPECT_EQ(PhotoshopSuites::ActionControl(), &sControlTable);
     EXPECT_EQ((mHost.held[{kPSActionDescriptorSuite, 2}]), 1);
     EXPECT_EQ((mHost.held[{kPSActionDescriptorSuite, 3}]), 0);
+    EXPECT_EQ((mHost.held[{kPSActionControlSuite, 3}]), 1);
+    const std::vector<std::pair<std::string, std::int32_t>> asked = {
+        {kPSActionDescriptorSuite, 2}, {kPSActionControlSuite, 2}, {kPSActionControlSuite, 3}};
+    EXPECT_EQ(mHost.asked, asked);
     EXPECT_EQ(PhotoshopSuites::GetAcquiredSuiteCount(), 2);
 
     PhotoshopSuites::ReleaseAllSuites();

@@ -164,7 +164,7 @@ OSErr Get(PIActionDescriptor* result, PIActionReference referenceHandle)
     *result = reinterpret_cast<PIActionDescriptor>(descriptor);
     return 0;
 }
-OSErr StringIDToTypeID(char*, DescriptorTypeID* typeID)
+OSErr StringIDToTypeID(const char*, DescriptorTypeID* typeID)
 {
     *typeID = 1;
     return 0;
@@ -226,15 +226,15 @@ PSActionListProcs sLists{};
 SPErr AcquireSuite(const char* name, std::int32_t version, const void** suite)
 {
     const std::string suiteName(name);
-    if (suiteName == kPSActionReferenceSuite && version == 1)
+    if (suiteName == kPSActionReferenceSuite && version == kPSActionReferenceSuiteVersions[0])
     {
         *suite = &sReferences;
     }
-    else if (suiteName == kPSActionControlSuite && version == 1)
+    else if (suiteName == kPSActionControlSuite && version == kPSActionControlSuiteVersions[0])
     {
         *suite = &sControl;
     }
-    else if (suiteName == kPSActionDescriptorSuite && version == 1)
+    else if (suiteName == kPSActionDescriptorSuite && version == kPSActionDescriptorSuiteVersions[0])
     {
         *suite = &sDescriptors;
     }
@@ -242,7 +242,7 @@ SPErr AcquireSuite(const char* name, std::int32_t version, const void** suite)
     {
         *suite = &sHandles;
     }
-    else if (suiteName == kPSActionListSuite && version == 1)
+    else if (suiteName == kPSActionListSuite && version == kPSActionListSuiteVersion)
     {
         *suite = &sLists;
     }

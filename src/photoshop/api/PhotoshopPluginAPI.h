@@ -1,18 +1,23 @@
 #pragma once
-// The part of Photoshop's plug-in interface that Portolan uses, declared here from what the
-// plug-in needs (x64 Windows, Photoshop CC 2020). Every declaration reproduces the binary layout
-// Photoshop passes: field order, integer widths, pointer sizes, suite names and versions, the
-// x64 calling convention (the only one on x64; no __stdcall/__cdecl distinction). Suites are
-// tables of function pointers; a later version of a suite only appends members, so a table
-// declared up to a member is valid for every version at or above the one that introduced it.
+// The part of Photoshop's plug-in interface that Portolan uses (x64 Windows, Photoshop 2020).
+// Every declaration reproduces the binary layout Photoshop serves: field order, integer widths,
+// pointer sizes, suite names, versions and slot order, and the x64 calling convention (the only
+// one on x64). Suites are tables of function pointers; a later version of a suite only appends
+// slots, so a table declared up to a slot is valid for every version at or above the one that
+// introduced it. Slot n of a table lies at byte n * 8.
 //
-// The Photoshop stand-in of the tests implements the host side from this same header, so a
-// mistake here would not show in our own tests: each declaration names the host structure it
-// reproduces and the static_asserts at the end pin sizes and offsets. Keep it small and exact:
-// declare a suite only as far as its last member that the plug-in calls.
+// The tests' Photoshop stand-in declares the host side on its own and never sees this header:
+// a host built from the plug-in's declarations would agree with any mistake in them. The
+// static_asserts at the end pin every slot the plug-in calls to its number in Photoshop's table,
+// and every suite identifier to Photoshop's.
 
 #include <cstddef>
 #include <cstdint>
+
+#ifdef PHOTOSHOP_SIM_HOST_DECLARATIONS
+#error "the plug-in's host declarations and the Photoshop stand-in's never meet in one file"
+#endif
+#define PORTOLAN_PLUGIN_HOST_DECLARATIONS 1
 
 extern "C"
 {
@@ -130,23 +135,31 @@ extern "C"
     typedef void (*PIActionNotifyProc)(DescriptorEventID event, PIActionDescriptor descriptor,
                                        PIDialogRecordOptions options, void* data);
 
-    // --- PSActionControlProcs (action control suite), members of version 1 ---------------------------
+    // --- PSActionControlProcs (action control suite), versions 2 to 6 --------------------------------
+    // There is no version 1. Versions 2 and 3 have slots 0-7, version 4 appends AddNotifyLevel1;
+    // the plug-in asks for 2, then 3, then 4.
     constexpr const char* kPSActionControlSuite = "bc1e4d70-f953-11d0-8d9f-00c04fd5f7ee";
+    constexpr std::int32_t kPSActionControlSuiteVersions[] = {2, 3, 4};
+
+    typedef struct ASZStringOpaque* ASZString;
 
     typedef struct PSActionControlProcs
     {
         OSErr (*Play)(PIActionDescriptor* result, DescriptorEventID event, PIActionDescriptor descriptor,
                       PIDialogPlayOptions options);
         OSErr (*Get)(PIActionDescriptor* result, PIActionReference reference);
-        OSErr (*Set)(PIActionDescriptor* result, PIActionReference reference, PIActionDescriptor descriptor);
+        OSErr (*StringIDToTypeID)(const char* stringID, DescriptorTypeID* typeID);
+        OSErr (*TypeIDToStringID)(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
         OSErr (*AddNotify)(SPPluginRef ref, DescriptorEventID event, PIActionNotifyProc proc, void* data);
         OSErr (*RemoveNotify)(SPPluginRef ref, DescriptorEventID event);
-        OSErr (*StringIDToTypeID)(char* stringID, DescriptorTypeID* typeID);
-        OSErr (*TypeIDToStringID)(DescriptorTypeID typeID, char* stringID, std::uint32_t stringLength);
+        OSErr (*SuspendHistory)(PIActionReference document, SPErr (*proc)(void* data), void* data,
+                                ASZString operationName);
+        OSErr (*MakeStringAlias)(const char* newStringID, const char* existingStringID);
     } PSActionControlProcs;
 
-    // --- PSActionDescriptorProcs (action descriptor suite), members of version 1 ---------------------
+    // --- PSActionDescriptorProcs (action descriptor suite), version 2 on, up to GetAlias -------------
     constexpr const char* kPSActionDescriptorSuite = "df135115-c769-11d0-8079-00c04fd7ec47";
+    constexpr std::int32_t kPSActionDescriptorSuiteVersions[] = {2, 3, 4};
 
     typedef struct PSActionDescriptorProcs
     {
@@ -198,8 +211,10 @@ extern "C"
         OSErr (*GetAlias)(PIActionDescriptor descriptor, DescriptorKeyID key, Handle* value);
     } PSActionDescriptorProcs;
 
-    // --- PSActionReferenceProcs (action reference suite), members of version 1 up to PutClass -------
-    constexpr const char* kPSActionReferenceSuite = "df135116-c769-11d0-8079-00c04fd7ec47";
+    // --- PSActionReferenceProcs (action reference suite), version 2 on, up to PutClass --------------
+    // The reference suite's identifier ends in ...117, the list suite's in ...116.
+    constexpr const char* kPSActionReferenceSuite = "df135117-c769-11d0-8079-00c04fd7ec47";
+    constexpr std::int32_t kPSActionReferenceSuiteVersions[] = {2, 3, 4};
 
     typedef struct PSActionReferenceProcs
     {
@@ -219,8 +234,9 @@ extern "C"
         OSErr (*PutClass)(PIActionReference reference, DescriptorClassID desiredClass);
     } PSActionReferenceProcs;
 
-    // --- PSActionListProcs (action list suite), members of version 1 up to GetCount -----------------
-    constexpr const char* kPSActionListSuite = "df135117-c769-11d0-8079-00c04fd7ec47";
+    // --- PSActionListProcs (action list suite), version 1, up to GetCount ---------------------------
+    constexpr const char* kPSActionListSuite = "df135116-c769-11d0-8079-00c04fd7ec47";
+    constexpr std::int32_t kPSActionListSuiteVersion = 1;
 
     typedef struct PSActionListProcs
     {
@@ -258,26 +274,46 @@ extern "C"
         void (*RecoverSpace)(std::int32_t size);
     } PSHandleSuite2;
 
-    // --- PSJavaScriptScriptingSuite ("JavaScript Scripting Suite", version 3), members up to Execute --
-    // Runs ExtendScript in Photoshop: an engine is created, a UTF-16 script executed on it (flags 1:
-    // run it now, without the debugger), and the engine deleted.
+    // --- PSJavaScriptScriptingSuite ("JavaScript Scripting Suite"), version 3, slots 0-5 -----------
+    // Runs ExtendScript in Photoshop: an engine is created, a UTF-16 script executed on it (mode 1:
+    // run it now, without the debugger), and the engine deleted. The result text belongs to the
+    // engine. Versions 1 to 4 share these slots.
     constexpr const char* kPSJavaScriptScriptingSuite = "JavaScript Scripting Suite";
     constexpr std::int32_t kPSJavaScriptScriptingSuiteVersion = 3;
+    constexpr std::int32_t kPSScriptRunWithoutDebugger = 1;
 
+    typedef std::int32_t ASErr;
     typedef struct JSEngineOpaque* JSEngineRef;
     typedef std::uint16_t ASUnicode;
 
     typedef struct PSJavaScriptScriptingSuite
     {
-        SPErr (*CreateEngine)(JSEngineRef* engine);
-        SPErr (*DeleteEngine)(JSEngineRef engine);
-        SPErr (*Execute)(JSEngineRef engine, const ASUnicode* script, std::int32_t flags,
-                         const ASUnicode** result);
+        PSBoolean (*ScriptIsRunning)(void);
+        ASErr (*CreateEngine)(JSEngineRef* engine);
+        ASErr (*DeleteEngine)(JSEngineRef engine);
+        ASErr (*SetIncludePath)(JSEngineRef engine, const ASUnicode* path);
+        ASErr (*GetIncludePath)(JSEngineRef engine, ASUnicode* buffer, std::int32_t* bufferSize);
+        ASErr (*ExecuteScript)(JSEngineRef engine, const ASUnicode* script, std::int32_t mode,
+                               const ASUnicode** result);
     } PSJavaScriptScriptingSuite;
 
 } // extern "C"
 
-// --- Layout checks (x64) ---------------------------------------------------------------------------
+// --- Layout checks (x64): slot n of a suite at byte n * 8 -------------------------------------------
+namespace PhotoshopPluginAPILayout
+{
+constexpr bool SameText(const char* a, const char* b)
+{
+    while (*a != '\0' && *a == *b)
+    {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+} // namespace PhotoshopPluginAPILayout
+
+#define PS_SLOT(table, member, slot) static_assert(offsetof(table, member) == (slot) * sizeof(void*))
 static_assert(sizeof(void*) == 8, "the declarations describe the x64 interface");
 static_assert(sizeof(SPBasicSuite) == 7 * sizeof(void*));
 static_assert(offsetof(SPMessageData, SPCheck) == 0);
@@ -292,14 +328,68 @@ static_assert(sizeof(PIActionParameters) == 16);
 static_assert(offsetof(PSActionsPlugInMessage, actionParameters) == 32);
 static_assert(sizeof(PSActionsPlugInMessage) == 40);
 static_assert(sizeof(SPBlocksSuite) == 3 * sizeof(void*));
-static_assert(sizeof(PSActionControlProcs) == 7 * sizeof(void*));
-static_assert(offsetof(PSActionDescriptorProcs, Clear) == 8 * sizeof(void*));
-static_assert(offsetof(PSActionDescriptorProcs, PutInteger) == 9 * sizeof(void*));
-static_assert(offsetof(PSActionDescriptorProcs, GetInteger) == 22 * sizeof(void*));
-static_assert(offsetof(PSActionDescriptorProcs, GetObject) == 29 * sizeof(void*));
+
+PS_SLOT(PSActionControlProcs, Play, 0);
+PS_SLOT(PSActionControlProcs, Get, 1);
+PS_SLOT(PSActionControlProcs, StringIDToTypeID, 2);
+PS_SLOT(PSActionControlProcs, TypeIDToStringID, 3);
+PS_SLOT(PSActionControlProcs, AddNotify, 4);
+PS_SLOT(PSActionControlProcs, RemoveNotify, 5);
+PS_SLOT(PSActionControlProcs, MakeStringAlias, 7);
+static_assert(sizeof(PSActionControlProcs) == 8 * sizeof(void*));
+
+PS_SLOT(PSActionDescriptorProcs, Free, 1);
+PS_SLOT(PSActionDescriptorProcs, GetType, 2);
+PS_SLOT(PSActionDescriptorProcs, Clear, 8);
+PS_SLOT(PSActionDescriptorProcs, PutInteger, 9);
+PS_SLOT(PSActionDescriptorProcs, GetInteger, 22);
+PS_SLOT(PSActionDescriptorProcs, GetFloat, 23);
+PS_SLOT(PSActionDescriptorProcs, GetUnitFloat, 24);
+PS_SLOT(PSActionDescriptorProcs, GetStringLength, 25);
+PS_SLOT(PSActionDescriptorProcs, GetString, 26);
+PS_SLOT(PSActionDescriptorProcs, GetBoolean, 27);
+PS_SLOT(PSActionDescriptorProcs, GetList, 28);
+PS_SLOT(PSActionDescriptorProcs, GetObject, 29);
+PS_SLOT(PSActionDescriptorProcs, GetGlobalObject, 30);
+PS_SLOT(PSActionDescriptorProcs, GetEnumerated, 31);
+PS_SLOT(PSActionDescriptorProcs, GetClass, 33);
+PS_SLOT(PSActionDescriptorProcs, GetGlobalClass, 34);
+PS_SLOT(PSActionDescriptorProcs, GetAlias, 35);
 static_assert(sizeof(PSActionDescriptorProcs) == 36 * sizeof(void*));
-static_assert(offsetof(PSActionReferenceProcs, PutEnumerated) == 8 * sizeof(void*));
-static_assert(offsetof(PSActionReferenceProcs, PutProperty) == 9 * sizeof(void*));
-static_assert(offsetof(PSHandleSuite1, SetLock) == 2 * sizeof(void*));
-static_assert(offsetof(PSHandleSuite2, SetLock) == 3 * sizeof(void*));
-static_assert(sizeof(PSJavaScriptScriptingSuite) == 3 * sizeof(void*));
+
+PS_SLOT(PSActionReferenceProcs, Make, 0);
+PS_SLOT(PSActionReferenceProcs, Free, 1);
+PS_SLOT(PSActionReferenceProcs, PutIndex, 5);
+PS_SLOT(PSActionReferenceProcs, PutIdentifier, 6);
+PS_SLOT(PSActionReferenceProcs, PutEnumerated, 8);
+PS_SLOT(PSActionReferenceProcs, PutProperty, 9);
+PS_SLOT(PSActionReferenceProcs, PutClass, 10);
+
+PS_SLOT(PSActionListProcs, Free, 1);
+PS_SLOT(PSActionListProcs, GetCount, 3);
+
+PS_SLOT(PSHandleSuite1, SetLock, 2);
+PS_SLOT(PSHandleSuite1, GetSize, 3);
+PS_SLOT(PSHandleSuite2, DisposeRegularHandle, 2);
+PS_SLOT(PSHandleSuite2, SetLock, 3);
+PS_SLOT(PSHandleSuite2, GetSize, 4);
+
+PS_SLOT(PSJavaScriptScriptingSuite, ScriptIsRunning, 0);
+PS_SLOT(PSJavaScriptScriptingSuite, CreateEngine, 1);
+PS_SLOT(PSJavaScriptScriptingSuite, DeleteEngine, 2);
+PS_SLOT(PSJavaScriptScriptingSuite, ExecuteScript, 5);
+#undef PS_SLOT
+
+// Suite identifiers as Photoshop serves them.
+static_assert(PhotoshopPluginAPILayout::SameText(kPSActionControlSuite,
+                                                 "bc1e4d70-f953-11d0-8d9f-00c04fd5f7ee"));
+static_assert(PhotoshopPluginAPILayout::SameText(kPSActionDescriptorSuite,
+                                                 "df135115-c769-11d0-8079-00c04fd7ec47"));
+static_assert(PhotoshopPluginAPILayout::SameText(kPSActionListSuite, "df135116-c769-11d0-8079-00c04fd7ec47"));
+static_assert(PhotoshopPluginAPILayout::SameText(kPSActionReferenceSuite,
+                                                 "df135117-c769-11d0-8079-00c04fd7ec47"));
+static_assert(PhotoshopPluginAPILayout::SameText(kSPBlocksSuite, "SP Blocks Suite"));
+static_assert(PhotoshopPluginAPILayout::SameText(kPSHandleSuite, "Photoshop Handle Suite for Plug-ins"));
+static_assert(PhotoshopPluginAPILayout::SameText(kPSJavaScriptScriptingSuite, "JavaScript Scripting Suite"));
+static_assert(kPSActionControlSuiteVersions[0] == 2, "the action control suite has no version 1");
+static_assert(kPSActionDescriptorSuiteVersions[0] == 2 && kPSActionReferenceSuiteVersions[0] == 2);

@@ -4,10 +4,10 @@
 // during the call and kept in a process-wide slot; ReleaseAllSuites, at the end of every entry
 // call, releases them all and clears the slots.
 //
-// A suite whose acquisition fails raises the host's error as an exception of type SPErr (caught
+// A suite whose acquisition fails raises the host's error as an unsigned 32-bit exception (caught
 // by the entry point); without a basic suite the error is kSPBadParameterError. A suite is asked
-// for at the lowest version that has every member the plug-in calls, and at the next versions
-// when the host refuses it: later versions only append members.
+// for at the lowest version Photoshop serves that has every slot the plug-in calls, and at the
+// next versions when the host refuses it: later versions only append slots.
 
 #include "PhotoshopPluginAPI.h"
 

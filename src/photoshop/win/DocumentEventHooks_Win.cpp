@@ -369,9 +369,7 @@ OSErr ReplaceSubstitutedFonts()
     for (const char* eventName : {"updateLayouts", "replaceSubstitutes"})
     {
         DescriptorTypeID eventID = 0;
-        char name[32] = {};
-        std::snprintf(name, sizeof(name), "%s", eventName);
-        error = control->StringIDToTypeID(name, &eventID);
+        error = control->StringIDToTypeID(eventName, &eventID);
         if (error != 0)
         {
             continue;
