@@ -49,4 +49,9 @@ public:
     static TUTF8String GetWindowClassName(void* window);
 
     static TUInt32 GetProcessID();
+
+    // What a modal dialog does while it is open: runs the calling thread's message loop
+    // (retrieving, translating and dispatching every message, as a dialog's loop does) for ms
+    // milliseconds. Elsewhere it only sleeps.
+    static void RunModalLoop(TSInt32 ms);
 };

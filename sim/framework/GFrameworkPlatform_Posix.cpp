@@ -1,11 +1,13 @@
 #include "GFrameworkPlatform.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -208,4 +210,12 @@ TUTF8String GFrameworkPlatform::GetWindowClassName(void*)
 TUInt32 GFrameworkPlatform::GetProcessID()
 {
     return static_cast<TUInt32>(::getpid());
+}
+
+void GFrameworkPlatform::RunModalLoop(TSInt32 ms)
+{
+    if (ms > 0)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
 }

@@ -228,3 +228,25 @@ TUInt32 GFrameworkPlatform::GetProcessID()
 {
     return static_cast<TUInt32>(GetCurrentProcessId());
 }
+
+void GFrameworkPlatform::RunModalLoop(TSInt32 ms)
+{
+    const DWORD start = GetTickCount();
+    const DWORD length = ms > 0 ? static_cast<DWORD>(ms) : 0;
+    for (DWORD elapsed = 0; elapsed < length; elapsed = GetTickCount() - start)
+    {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, length - elapsed, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (message.message == WM_QUIT)
+            {
+                // A modal loop hands the quit request on to the loop around it.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}

@@ -380,6 +380,11 @@ TSInt32 GFrameworkSession::AnswerMessageBox(TSInt32 type, TUTF8String& buttonsPa
     {
         return 1;
     }
+    if (answer->mDelayMs > 0)
+    {
+        notes.push_back("# messagebox open " + std::to_string(answer->mDelayMs) + " ms" + LineNote(*answer));
+        GFrameworkPlatform::RunModalLoop(answer->mDelayMs);
+    }
     if (answer->mNumber > buttons)
     {
         notes.push_back("# messagebox has no button " + std::to_string(answer->mNumber) + LineNote(*answer) +

@@ -137,12 +137,20 @@ bool ParsePositive(const TUTF8String& text, TSInt32& value)
 
 bool ParseMessageBox(const std::vector<GToken>& words, GScriptAnswer& answer, TUTF8String& reason)
 {
-    if (words.size() == 1 && !words[0].mHasKey && !words[0].mValueQuoted &&
-        ParsePositive(words[0].mValue, answer.mNumber))
+    const auto plainNumber = [](const GToken& word, TSInt32& value)
+    { return !word.mHasKey && !word.mValueQuoted && ParsePositive(word.mValue, value); };
+    if (words.size() == 1 && plainNumber(words[0], answer.mNumber))
     {
         return true;
     }
-    reason = "messagebox takes one button number (1 for the first button)";
+    TSInt32 delay = 0;
+    if (words.size() == 3 && plainNumber(words[0], answer.mNumber) && words[1].IsBare("after") &&
+        plainNumber(words[2], delay))
+    {
+        answer.mDelayMs = delay;
+        return true;
+    }
+    reason = "messagebox takes one button number (1 for the first button), optionally \"after MS\"";
     return false;
 }
 

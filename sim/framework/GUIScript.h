@@ -5,6 +5,8 @@
 // in the transcript and skipped.
 //
 //   messagebox N                     press button N (1 is the first)
+//   messagebox N after MS            the box stays open MS milliseconds, its message loop running,
+//                                    then button N is pressed
 //   resolvefonts cancel              cancel the dialog
 //   resolvefonts confirm             confirm without choosing a replacement
 //   resolvefonts pick N              choose the N-th possible replacement of every font that has one
@@ -70,6 +72,8 @@ struct GScriptAnswer
     TSInt32 mNumber = 0;
     // commandbox: the workgroup chosen.
     std::optional<TSInt32> mWorkgroup;
+    // messagebox: how long the box stays open before the answer.
+    TSInt32 mDelayMs = 0;
     // resolvefonts: the replacement picked per PostScript name, in script order.
     std::vector<std::pair<TUTF8String, TSInt32>> mPicks;
     // askstring: the text confirmed (none: the proposed text).

@@ -2,13 +2,27 @@
 // calls to the process-wide state.
 #include "LumorandPluginFramework.h"
 
+#include "GFrameworkPlatform.h"
 #include "GFrameworkSession.h"
+
+#include <stdexcept>
 
 namespace
 {
 GFrameworkSession& Session(void* impl)
 {
     return *static_cast<GFrameworkSession*>(impl);
+}
+
+// LUMORAND_FRAMEWORK_FAULT=throw makes every preference call throw, as a framework that fails
+// inside itself would: the plug-in must not let that reach its host.
+void FailWhenAsked()
+{
+    TUTF8String fault;
+    if (GFrameworkPlatform::GetEnvironment("LUMORAND_FRAMEWORK_FAULT", fault) && fault == "throw")
+    {
+        throw std::runtime_error("the preference store failed (LUMORAND_FRAMEWORK_FAULT=throw)");
+    }
 }
 } // namespace
 
@@ -24,36 +38,43 @@ LumorandPluginFramework::~LumorandPluginFramework()
 
 bool LumorandPluginFramework::GetPreferenceForKey(CFStringRef key)
 {
+    FailWhenAsked();
     return GFrameworkSession::GetBooleanPreference(key);
 }
 
 void LumorandPluginFramework::SetPreferenceForKey(CFStringRef key, bool value)
 {
+    FailWhenAsked();
     GFrameworkSession::SetBooleanPreference(key, value);
 }
 
 std::int32_t LumorandPluginFramework::GetLongPreferenceForKey(CFStringRef key)
 {
+    FailWhenAsked();
     return GFrameworkSession::GetNumberPreference(key);
 }
 
 void LumorandPluginFramework::SetLongPreferenceForKey(CFStringRef key, std::int32_t value)
 {
+    FailWhenAsked();
     GFrameworkSession::SetNumberPreference(key, value);
 }
 
 CFStringRef LumorandPluginFramework::GetStringPreferenceForKey(CFStringRef key)
 {
+    FailWhenAsked();
     return GFrameworkSession::CopyStringPreference(key);
 }
 
 void LumorandPluginFramework::SetStringPreferenceForKey(CFStringRef key, CFStringRef value)
 {
+    FailWhenAsked();
     GFrameworkSession::SetStringPreference(key, value);
 }
 
 bool LumorandPluginFramework::DoPreferencesExist()
 {
+    FailWhenAsked();
     return GFrameworkSession::PreferencesExist();
 }
 

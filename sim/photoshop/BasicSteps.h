@@ -1,7 +1,7 @@
 #pragma once
 // The scenario steps of the plug-in lifecycle and the checks around it:
 //   start, startup-again, about, do-it, call, quit     (calls into the plug-ins)
-//   wait, set-env, expect-notifications, expect-file  (host side)
+//   unload, wait, set-env, expect-notifications, expect-file  (host side)
 // A plug-in call step calls every loaded plug-in in load order, or only the one named by
 // "plugin"; its "expect": {"result": ...} must hold for each call.
 
@@ -17,6 +17,8 @@ struct SimSession
     std::string mPluginsFolder;
     bool mStarted = false;
     bool mQuit = false;
+    bool mUnloaded = false;
+    bool mSocketsStarted = false;
 };
 
 void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session);

@@ -5,8 +5,12 @@
 #include "PluginLoader.h"
 #include "ScenarioValues.h"
 
+// winsock2.h must come before windows.h.
+#include <winsock2.h>
+
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 
@@ -115,6 +119,38 @@ StepStatus CallEach(Step& step, SimSession& session, const std::string& caller, 
     return StepStatus::kDone;
 }
 
+// Photoshop uses Windows sockets itself: it has started them before it loads any plug-in, and a
+// plug-in that cleans up what it never started takes them from under Photoshop.
+void StartHostSockets(SimSession& session)
+{
+    WSADATA data{};
+    const int error = WSAStartup(MAKEWORD(2, 2), &data);
+    session.mSocketsStarted = error == 0;
+    session.mHost.GetTranscript().Line(error == 0 ? "Windows sockets started by the host"
+                                                  : "WSAStartup failed with error " + std::to_string(error));
+}
+
+void CheckHostSockets(SimSession& session, const std::string& when)
+{
+    if (!session.mSocketsStarted)
+    {
+        return;
+    }
+    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (probe != INVALID_SOCKET)
+    {
+        closesocket(probe);
+        return;
+    }
+    const int error = WSAGetLastError();
+    if (error == WSANOTINITIALISED)
+    {
+        session.mSocketsStarted = false;
+        session.mHost.Fail("the host's Windows sockets were cleaned up " + when +
+                           " (a WSACleanup without its WSAStartup)");
+    }
+}
+
 StepStatus StartStep(Step& step, SimSession& session)
 {
     if (session.mStarted)
@@ -123,6 +159,7 @@ StepStatus StartStep(Step& step, SimSession& session)
         return StepStatus::kDone;
     }
     session.mStarted = true;
+    StartHostSockets(session);
     LoadPlugins(session.mHost, session.mPluginsFolder);
     return CallEach(step, session, kInterfaceCaller, kStartupSelector);
 }
@@ -247,7 +284,80 @@ StepStatus QuitStep(Step& step, SimSession& session)
     {
         return StepStatus::kDone;
     }
-    return CallEach(step, session, kInterfaceCaller, kShutdownSelector);
+    const StepStatus status = CallEach(step, session, kInterfaceCaller, kShutdownSelector);
+    CheckHostSockets(session, "during Shutdown");
+    return status;
+}
+
+bool IsModuleLoaded(const std::string& path)
+{
+    HMODULE module = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              OSMakeOSStringFromUTF8String(path).c_str(), &module) != 0;
+}
+
+// After Shutdown Photoshop may unload a plug-in: FreeLibrary, then the message loop goes on for
+// "ms" milliseconds (timers, hooks) and the library must not have come back (a hook, timer or
+// callback of it left behind would crash Photoshop, or under Wine load the library again).
+StepStatus UnloadStep(Step& step, SimSession& session)
+{
+    JsonNode node;
+    std::int64_t waitMs = 3000;
+    if (step.Parameter("ms", node))
+    {
+        if (!node.is_int() || node.to_int64() < 0)
+        {
+            step.Error("\"ms\" must be a number of milliseconds");
+            return StepStatus::kDone;
+        }
+        waitMs = node.to_int64();
+    }
+    if (!session.mQuit)
+    {
+        step.Error("plug-ins are unloaded only after \"quit\"");
+        return StepStatus::kDone;
+    }
+    Transcript& transcript = session.mHost.GetTranscript();
+    if (!session.mUnloaded)
+    {
+        session.mUnloaded = true;
+        std::vector<void*> freed;
+        for (const auto& plugin : session.mHost.Plugins())
+        {
+            if (plugin->mModule == nullptr)
+            {
+                continue;
+            }
+            if (std::find(freed.begin(), freed.end(), plugin->mModule) == freed.end())
+            {
+                FreeLibrary(static_cast<HMODULE>(plugin->mModule));
+                freed.push_back(plugin->mModule);
+                const bool held = IsModuleLoaded(plugin->mPath);
+                transcript.Line("unload " + plugin->mName + ": FreeLibrary" +
+                                (held ? "; still loaded (something else holds it)" : "; unloaded"));
+                if (held)
+                {
+                    step.Fail(plugin->mName + " stayed loaded after FreeLibrary");
+                }
+            }
+            plugin->mModule = nullptr;
+            plugin->mEntry = nullptr;
+        }
+    }
+    if (step.ElapsedMs() < waitMs)
+    {
+        return StepStatus::kAgain;
+    }
+    for (const auto& plugin : session.mHost.Plugins())
+    {
+        if (IsModuleLoaded(plugin->mPath))
+        {
+            step.Fail(plugin->mName + " was loaded again after it was unloaded (a hook, timer or callback of "
+                                      "it was still called)");
+        }
+    }
+    transcript.Line("unload: " + std::to_string(waitMs) + " ms of messages after unloading");
+    return StepStatus::kDone;
 }
 
 // --- Host-side steps --------------------------------------------------------------------------------
@@ -452,6 +562,7 @@ void FinishSession(SimSession& session)
             session.mHost.Call(*plugin, kInterfaceCaller, kShutdownSelector, nullptr);
         }
     }
+    CheckHostSockets(session, "by a plug-in");
     session.mHost.ReportOutstandingSuites();
     const ActionObjects::LiveCounts live = ActionObjects::CountLive();
     if (live.mDescriptors + live.mReferences + live.mLists + live.mHandles > 0)
@@ -481,6 +592,7 @@ void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session)
         "call", [s](Step& step) { return CallStep(step, *s); }, Flags::kCallsPlugins);
     player.AddStep(
         "quit", [s](Step& step) { return QuitStep(step, *s); }, Flags::kEndsPlugins);
+    player.AddStep("unload", [s](Step& step) { return UnloadStep(step, *s); });
     player.AddStep("wait", [](Step& step) { return WaitStep(step); });
     player.AddStep("set-env", [s](Step& step) { return SetEnvStep(step, *s); });
     player.AddStep("expect-notifications", [s](Step& step) { return ExpectNotificationsStep(step, *s); });

@@ -41,6 +41,7 @@ struct HostPlugin
     std::string mPath; // full path
     PIPLPluginInfo mInfo;
     AutoPluginEntry mEntry = nullptr;
+    void* mModule = nullptr; // the loaded library (HMODULE); null once unloaded
     SPPlugin mReference{this};
     void* mGlobals = nullptr; // the globals slot, kept between calls
 };

@@ -186,6 +186,7 @@ std::size_t LoadPlugins(PhotoshopHost& host, const std::string& folder)
             plugin->mPath = OSMakeUTF8StringFromOSString(file.mPath);
             plugin->mInfo = found.mInfo;
             plugin->mEntry = reinterpret_cast<AutoPluginEntry>(reinterpret_cast<void*>(entry));
+            plugin->mModule = module;
             host.AddPlugin(std::move(plugin));
             transcript.Line("loaded " + name + ": entry \"" + found.mInfo.mEntryPoint + "\"");
             ++loaded;

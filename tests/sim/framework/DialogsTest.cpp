@@ -2,6 +2,8 @@
 // transcript lines they leave.
 #include "FrameworkTestSupport.h"
 
+#include <stdexcept>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -89,6 +91,27 @@ TEST_F(DialogsTest, MessageBoxesPressTheScriptedButtonOrTheFirst)
         "messagebox title=9999 null text=601 \"" + Localized(*framework, 601) + "\" buttons=1 -> 1",
     };
     EXPECT_EQ(Transcript(), expected);
+}
+
+TEST_F(DialogsTest, ABoxKeptOpenAnswersAfterItsTimeAndAFaultMakesPreferenceCallsThrow)
+{
+    WriteScript("messagebox 2 after 200\nmessagebox 1 after\n");
+    auto framework = MakeFramework();
+    EXPECT_EQ(framework->ShowMessageBox(609, 610, kLumorandMessageBoxTwoButtons), 2);
+    const auto opened = TranscriptLinesStartingWith("# messagebox open");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "# messagebox open 200 ms (ui script line 1)");
+    EXPECT_EQ(TranscriptLinesStartingWith("# ui script ").size(), 1u)
+        << "\"after\" without a time is malformed";
+
+    framework->SetLongPreferenceForKey(CFSTR("RMF5"), 4000);
+    {
+        ScopedEnvironment fault("LUMORAND_FRAMEWORK_FAULT", std::string("throw"));
+        EXPECT_THROW(framework->GetLongPreferenceForKey(CFSTR("RMF5")), std::runtime_error);
+        EXPECT_THROW(framework->SetPreferenceForKey(CFSTR("EnablePlugin"), true), std::runtime_error);
+        EXPECT_THROW(framework->DoPreferencesExist(), std::runtime_error);
+    }
+    EXPECT_EQ(framework->GetLongPreferenceForKey(CFSTR("RMF5")), 4000);
 }
 
 TEST_F(DialogsTest, EachKindTakesItsOwnAnswersInOrderAndMalformedLinesAreSkipped)
