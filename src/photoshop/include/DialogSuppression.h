@@ -2,7 +2,8 @@
 // Photoshop's own "Missing Fonts" dialog (and its missing-fonts message box) is noise while the
 // plug-in is activating the fonts of the document being opened. Once per timer step the plug-in
 // decides whether the active document is one whose fonts it handles; if so it finds such dialogs
-// among the process's windows and closes them by posting key presses to them and their button.
+// among Photoshop's own windows (never another program's) and closes them by posting key presses
+// to them and their button.
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,7 +27,7 @@ bool ForciblyCloseWindow(const wchar_t* title, const wchar_t* text, const wchar_
 // The same among the windows of a snapshot.
 bool ForciblyCloseWindow(const std::vector<TopLevelWindow>& windows, const wchar_t* title,
                          const wchar_t* text, const wchar_t* buttonText, WPARAM key);
-// The top-level windows in z-order, with their titles.
+// The top-level windows of this process (Photoshop's) in z-order, with their titles.
 std::vector<TopLevelWindow> SnapshotTopLevelWindows();
 // The first window of the snapshot whose title contains title and, when text is given and not empty,
 // one of whose child windows' texts contains text; null when there is none.

@@ -28,11 +28,21 @@ void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogR
 
 namespace DocumentEvents
 {
+#ifdef _WIN32
+// Installs both message hooks for the calling (user-interface) thread and logs their handles.
+void InstallMessageHooks(HINSTANCE module);
+#endif
+// Shutdown: removes both hooks; from then on the hook procedures, the timer step, the pump and the
+// notification procedures do nothing, and nothing queued is played.
+void StopForShutdown();
+bool IsShutDown();
+
 // One timer step at the message time (GetTickCount milliseconds) of a WM_TIMER message.
 void TimerStep(TUInt32 messageTime);
 // WM_FONTCHANGE: every queued replacement becomes due one second from now.
 void FontsChanged();
-// The pump of the notification hook for a WM_TIMER message at messageTime.
+// The pump of the notification hook for a WM_TIMER message at messageTime. Neither the timer step
+// nor the pump runs inside itself (a modal dialog's loop delivers timer messages).
 void NotificationPump(TUInt32 messageTime);
 
 void CheckForNewlyOpenedDocuments();

@@ -33,7 +33,7 @@ public:
     HWND GetWindow() const { return mWindow; }
 
 private:
-    friend INT_PTR CALLBACK GenericProc(HWND, UINT, WPARAM, LPARAM);
+    friend struct GenericProcDispatch; // GenericProc's handling of one message
     HWND mWindow = nullptr;
 };
 

@@ -78,9 +78,16 @@ BOOL CALLBACK FindChild(HWND window, LPARAM parameter)
     return TRUE;
 }
 
+// Only Photoshop's own windows: a "Missing Fonts" dialog of another program, or a browser tab
+// whose title names Photoshop, is none of the plug-in's business.
 BOOL CALLBACK AddTopLevelWindow(HWND window, LPARAM parameter)
 {
-    reinterpret_cast<std::vector<TopLevelWindow>*>(parameter)->push_back({window, WindowText(window)});
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId())
+    {
+        reinterpret_cast<std::vector<TopLevelWindow>*>(parameter)->push_back({window, WindowText(window)});
+    }
     return TRUE;
 }
 

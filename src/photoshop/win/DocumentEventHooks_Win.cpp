@@ -6,6 +6,7 @@
 #include "FontActivationTracker.h"
 #include "FontManagerInterface.h"
 #include "GLogger.h"
+#include "HostGuard.h"
 #include "LPFInterface.h"
 #include "PanelManager.h"
 #include "PhotoshopFontUtils.h"
@@ -33,6 +34,30 @@ TSInt64 sTimerGate = 0;
 HWND sHostMainWindow = nullptr;
 int sNewDocumentScanGuard = 0;
 DWORD sNotificationTick = 0;
+
+HHOOK sDialogSuppressionHook = nullptr;
+HHOOK sNotificationHandlerHook = nullptr;
+// Set at Shutdown: from then on the hook procedures, the timer step, the pump and the
+// notification procedures do nothing (Photoshop may unload the plug-in after Shutdown).
+bool sShutDown = false;
+// A step that shows a modal dialog (the framework's message boxes, the resolve-fonts dialog)
+// runs a message loop inside it: the timer messages of that loop must not start the timer step
+// or the pump again inside themselves.
+bool sTimerStepRunning = false;
+bool sPumpRunning = false;
+
+// Sets flag for the life of the object.
+class ScopedFlag
+{
+public:
+    explicit ScopedFlag(bool& flag) : mFlag(flag) { mFlag = true; }
+    ~ScopedFlag() { mFlag = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& mFlag;
+};
 
 TSInt64 NowSeconds()
 {
@@ -79,6 +104,34 @@ void RunGuarded(const char* stepName, Step step)
     }
     PhotoshopSuites::ReleaseAllSuites();
 }
+// The next pump runs after "NotificationDelay" milliseconds; a negative delay leaves the time as
+// it was (the pump then runs at every timer message).
+void ScheduleNextPump()
+{
+    const DWORD now = GetTickCount();
+    const DWORD previous = sNotificationTick;
+    // Holds when the preference cannot be read.
+    sNotificationTick = now + kDefaultNotificationDelay;
+    LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
+    if (lpf == nullptr || !lpf->IsUsable())
+    {
+        sNotificationTick = now + kDefaultNotificationDelay;
+        return;
+    }
+    const TSInt32 delay = lpf->GetLongPreferenceForKey("NotificationDelay");
+    if (delay < 0)
+    {
+        sNotificationTick = previous;
+        return;
+    }
+    if (delay == 0)
+    {
+        lpf->SetLongPreferenceForKey("NotificationDelay", kDefaultNotificationDelay);
+        sNotificationTick = now + kDefaultNotificationDelay;
+        return;
+    }
+    sNotificationTick = now + static_cast<DWORD>(delay);
+}
 } // namespace
 
 // --- Hook procedures ------------------------------------------------------------------------------------
@@ -86,16 +139,20 @@ void RunGuarded(const char* stepName, Step step)
 LRESULT CALLBACK DialogSuppressionHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    if (message != nullptr)
+    if (message != nullptr && !sShutDown)
     {
-        if (message->message == WM_FONTCHANGE)
-        {
-            DocumentEvents::FontsChanged();
-        }
-        else if (message->message == WM_TIMER)
-        {
-            DocumentEvents::TimerStep(message->time);
-        }
+        GuardForHost("DialogSuppressionHookProc",
+                     [message]
+                     {
+                         if (message->message == WM_FONTCHANGE)
+                         {
+                             DocumentEvents::FontsChanged();
+                         }
+                         else if (message->message == WM_TIMER)
+                         {
+                             DocumentEvents::TimerStep(message->time);
+                         }
+                     });
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -103,15 +160,71 @@ LRESULT CALLBACK DialogSuppressionHookProc(int code, WPARAM wParam, LPARAM lPara
 LRESULT CALLBACK NotificationHandlerHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    if (message != nullptr && message->message == WM_TIMER)
+    if (message != nullptr && message->message == WM_TIMER && !sShutDown)
     {
-        DocumentEvents::NotificationPump(message->time);
+        GuardForHost("NotificationHandlerHookProc",
+                     [message] { DocumentEvents::NotificationPump(message->time); });
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 namespace DocumentEvents
 {
+void InstallMessageHooks(HINSTANCE module)
+{
+    const DWORD thread = GetCurrentThreadId();
+    sShutDown = false;
+    sDialogSuppressionHook = SetWindowsHookExW(WH_GETMESSAGE, DialogSuppressionHookProc, module, thread);
+    if (sDialogSuppressionHook != nullptr)
+    {
+        TraceLog(0, "hDialogSuppressionHook=0x%08x",
+                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(sDialogSuppressionHook)));
+    }
+    else
+    {
+        TraceLog(0, "Could not install dialog suppression hook for Photoshop. GetLastError() returned 0x%08x",
+                 static_cast<unsigned>(GetLastError()));
+    }
+
+    sNotificationHandlerHook = SetWindowsHookExW(WH_GETMESSAGE, NotificationHandlerHookProc, module, thread);
+    if (sNotificationHandlerHook != nullptr)
+    {
+        TraceLog(0, "hNotificationHandlerHook=0x%08x",
+                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(sNotificationHandlerHook)));
+    }
+    else
+    {
+        TraceLog(0,
+                 "Could not install NotificationHandler hook for Photoshop. GetLastError() returned 0x%08x",
+                 static_cast<unsigned>(GetLastError()));
+    }
+}
+
+void StopForShutdown()
+{
+    sShutDown = true;
+    for (HHOOK* hook : {&sDialogSuppressionHook, &sNotificationHandlerHook})
+    {
+        if (*hook != nullptr)
+        {
+            if (!UnhookWindowsHookEx(*hook))
+            {
+                TraceLog(0, "Could not remove hook 0x%08x. GetLastError() returned 0x%08x",
+                         static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(*hook)),
+                         static_cast<unsigned>(GetLastError()));
+            }
+            *hook = nullptr;
+        }
+    }
+    sPendingReplacements.clear();
+    sHostMainWindow = nullptr;
+}
+
+bool IsShutDown()
+{
+    return sShutDown;
+}
+
 void FontsChanged()
 {
     const DWORD due = GetTickCount() + kRetryDelay;
@@ -124,10 +237,11 @@ void FontsChanged()
 void TimerStep(TUInt32 messageTime)
 {
     const TSInt64 now = NowSeconds();
-    if (now - sTimerGate < 1)
+    if (sShutDown || sTimerStepRunning || now - sTimerGate < 1)
     {
         return;
     }
+    const ScopedFlag running(sTimerStepRunning);
     // The gate moves before the step runs: a modal loop inside the step delivers further timer
     // messages, which must not start the step again.
     sTimerGate = now;
@@ -166,32 +280,15 @@ void TimerStep(TUInt32 messageTime)
 
 void NotificationPump(TUInt32 messageTime)
 {
-    if (!TickReached(messageTime, sNotificationTick))
+    if (sShutDown || sPumpRunning || !TickReached(messageTime, sNotificationTick))
     {
         return;
     }
+    const ScopedFlag running(sPumpRunning);
+    // The next pump time is set before the service runs: a modal dialog inside it delivers timer
+    // messages that must find the pump busy and its next time already in the future.
+    ScheduleNextPump();
     RunGuarded("ServicePanels", [] { ServicePanels(); });
-
-    // The next pump runs after "NotificationDelay" milliseconds.
-    const DWORD now = GetTickCount();
-    LPFInterface* lpf = PortolanGlobals::GetSharedLPFInterface();
-    if (lpf == nullptr || !lpf->IsUsable())
-    {
-        sNotificationTick = now + kDefaultNotificationDelay;
-        return;
-    }
-    const TSInt32 delay = lpf->GetLongPreferenceForKey("NotificationDelay");
-    if (delay < 0)
-    {
-        return;
-    }
-    if (delay == 0)
-    {
-        lpf->SetLongPreferenceForKey("NotificationDelay", kDefaultNotificationDelay);
-        sNotificationTick = now + kDefaultNotificationDelay;
-        return;
-    }
-    sNotificationTick = now + static_cast<DWORD>(delay);
 }
 
 void CheckForNewlyOpenedDocuments()
@@ -470,8 +567,9 @@ PendingReplacement GetPendingReplacement(std::size_t index)
 
 // --- Photoshop notifications ----------------------------------------------------------------------------
 
-void MakeEvent(DescriptorEventID /*event*/, PIActionDescriptor descriptor, PIDialogRecordOptions /*options*/,
-               void* data)
+namespace
+{
+void HandleMakeEvent(PIActionDescriptor descriptor, void* data)
 {
     TraceLog(1, "Entering %s(..., data=0x%08x)", "MakeEvent", HexOf(data));
     if (!PortolanGlobals::IsPluginOperational())
@@ -514,8 +612,7 @@ void MakeEvent(DescriptorEventID /*event*/, PIActionDescriptor descriptor, PIDia
     TraceLog(-1, "Exiting %s()", "MakeEvent");
 }
 
-void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/,
-                PIDialogRecordOptions /*options*/, void* data)
+void HandleCloseEvent(void* data)
 {
     TraceLog(1, "Entering %s(..., data=0x%08x)", "CloseEvent", HexOf(data));
     if (PortolanGlobals::IsPluginOperational())
@@ -525,8 +622,8 @@ void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/,
     TraceLog(-1, "Exiting %s()", "CloseEvent");
 }
 
-void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
-               void* data)
+void HandleSaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+                     void* data)
 {
     TraceLog(1, "Entering %s(event=0x%08x, descriptor=0x%08x, options=0x%08x, data=0x%08x)", "SaveEvent",
              static_cast<unsigned>(event), HexOf(descriptor), static_cast<unsigned>(options), HexOf(data));
@@ -612,4 +709,34 @@ void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogR
             }
         });
     TraceLog(-1, "Exiting %s()", "SaveEvent");
+}
+} // namespace
+
+// Photoshop calls these from its own code: nothing may unwind into it, and after Shutdown they
+// do nothing.
+void MakeEvent(DescriptorEventID /*event*/, PIActionDescriptor descriptor, PIDialogRecordOptions /*options*/,
+               void* data)
+{
+    if (!sShutDown)
+    {
+        GuardForHost("MakeEvent", [&] { HandleMakeEvent(descriptor, data); });
+    }
+}
+
+void CloseEvent(DescriptorEventID /*event*/, PIActionDescriptor /*descriptor*/,
+                PIDialogRecordOptions /*options*/, void* data)
+{
+    if (!sShutDown)
+    {
+        GuardForHost("CloseEvent", [&] { HandleCloseEvent(data); });
+    }
+}
+
+void SaveEvent(DescriptorEventID event, PIActionDescriptor descriptor, PIDialogRecordOptions options,
+               void* data)
+{
+    if (!sShutDown)
+    {
+        GuardForHost("SaveEvent", [&] { HandleSaveEvent(event, descriptor, options, data); });
+    }
 }

@@ -1,5 +1,7 @@
 #include "PortolanDialog.h"
 
+#include "HostGuard.h"
+
 #include <algorithm>
 
 namespace
@@ -54,46 +56,59 @@ void CenterDialogWindow(HWND window)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-extern "C" INT_PTR CALLBACK GenericProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+struct GenericProcDispatch
 {
-    switch (message)
+    static INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-    case WM_INITDIALOG:
-        CenterDialogWindow(window);
-        sCurrentDialog = reinterpret_cast<PortolanDialog*>(lParam);
-        if (sCurrentDialog == nullptr)
+        switch (message)
         {
+        case WM_INITDIALOG:
+            CenterDialogWindow(window);
+            sCurrentDialog = reinterpret_cast<PortolanDialog*>(lParam);
+            if (sCurrentDialog == nullptr)
+            {
+                return 0;
+            }
+            sCurrentDialog->mWindow = window;
+            sCurrentDialog->Init();
+            return 1;
+        case WM_COMMAND:
+        {
+            const int item = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (sCurrentDialog != nullptr)
+            {
+                sCurrentDialog->Notify(item, code, lParam);
+            }
+            if ((item == IDOK || item == IDCANCEL) && code == 0)
+            {
+                EndDialog(window, item);
+            }
+            return 1;
+        }
+        case WM_DESTROY:
+            sCurrentDialog = nullptr;
+            return 0;
+        default:
+            if (sCurrentDialog != nullptr)
+            {
+                sCurrentDialog->Message(message, wParam, lParam);
+            }
+            else
+            {
+                DefWindowProcA(window, message, wParam, lParam);
+            }
             return 0;
         }
-        sCurrentDialog->mWindow = window;
-        sCurrentDialog->Init();
-        return 1;
-    case WM_COMMAND:
-    {
-        const int item = LOWORD(wParam);
-        const int code = HIWORD(wParam);
-        if (sCurrentDialog != nullptr)
-        {
-            sCurrentDialog->Notify(item, code, lParam);
-        }
-        if ((item == IDOK || item == IDCANCEL) && code == 0)
-        {
-            EndDialog(window, item);
-        }
-        return 1;
     }
-    case WM_DESTROY:
-        sCurrentDialog = nullptr;
-        return 0;
-    default:
-        if (sCurrentDialog != nullptr)
-        {
-            sCurrentDialog->Message(message, wParam, lParam);
-        }
-        else
-        {
-            DefWindowProcA(window, message, wParam, lParam);
-        }
-        return 0;
-    }
+};
+
+// Windows calls it from the dialog's message loop: nothing may unwind into Windows. A message
+// whose handling failed answers 0, as one the dialog did not handle.
+extern "C" INT_PTR CALLBACK GenericProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = 0;
+    GuardForHost("GenericProc",
+                 [&] { result = GenericProcDispatch::Handle(window, message, wParam, lParam); });
+    return result;
 }

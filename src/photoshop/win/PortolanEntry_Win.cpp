@@ -1,13 +1,11 @@
 // The automation entry point: Startup, Shutdown and About from the "SP Interface" caller, and
 // "Do It" from the Automate menu item or a script.
 
-// winsock2.h must come before windows.h, which other headers bring in.
-#include <winsock2.h>
-
 #include "CommonFunctionality.h"
 #include "DocumentEventHooks.h"
 #include "FontManagerInterface.h"
 #include "GLogger.h"
+#include "HostGuard.h"
 #include "LPFInterface.h"
 #include "MenuCommands.h"
 #include "PanelManager.h"
@@ -33,8 +31,6 @@ static_assert(sizeof(PortolanGlobalsBlock) == 16);
 
 std::int32_t sStartupCallCount = 0;
 bool sNotificationsRegistered = false;
-HHOOK sDialogSuppressionHook = nullptr;
-HHOOK sNotificationHandlerHook = nullptr;
 PortolanGlobalsBlock* sGlobalsBlock = nullptr;
 
 // The events registered at startup, and the ones removed at shutdown ('Opn ' was never added:
@@ -43,37 +39,6 @@ constexpr DescriptorEventID kMakeEvent = PSFourCharCode("Mk  ");
 constexpr DescriptorEventID kCloseEvent = PSFourCharCode("Cls ");
 constexpr DescriptorEventID kSaveEvent = PSFourCharCode("save");
 constexpr DescriptorEventID kOpenEvent = PSFourCharCode("Opn ");
-
-void InstallHooks()
-{
-    const HINSTANCE module = static_cast<HINSTANCE>(PortolanGlobals::GetModuleInstance());
-    const DWORD thread = GetCurrentThreadId();
-
-    sDialogSuppressionHook = SetWindowsHookExA(WH_GETMESSAGE, DialogSuppressionHookProc, module, thread);
-    if (sDialogSuppressionHook != nullptr)
-    {
-        TraceLog(0, "hDialogSuppressionHook=0x%08x",
-                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(sDialogSuppressionHook)));
-    }
-    else
-    {
-        TraceLog(0, "Could not install dialog suppression hook for Photoshop. GetLastError() returned 0x%08x",
-                 static_cast<unsigned>(GetLastError()));
-    }
-
-    sNotificationHandlerHook = SetWindowsHookExA(WH_GETMESSAGE, NotificationHandlerHookProc, module, thread);
-    if (sNotificationHandlerHook != nullptr)
-    {
-        TraceLog(0, "hNotificationHandlerHook=0x%08x",
-                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(sNotificationHandlerHook)));
-    }
-    else
-    {
-        TraceLog(0,
-                 "Could not install NotificationHandler hook for Photoshop. GetLastError() returned 0x%08x",
-                 static_cast<unsigned>(GetLastError()));
-    }
-}
 
 // Raises the deferred replacement delays to their minimums.
 void RaiseReplacementDelays(LPFInterface& lpf)
@@ -150,7 +115,7 @@ SPErr StartupPlugin(SPMessageData* message)
         sGlobalsBlock->pluginRef = message->self;
         message->globals = sGlobalsBlock;
 
-        InstallHooks();
+        DocumentEvents::InstallMessageHooks(static_cast<HINSTANCE>(PortolanGlobals::GetModuleInstance()));
         PanelManager::GetSharedInstance().OpenSocket();
 
         if (CommonFunctionality::Startup(true) != 0)
@@ -193,9 +158,11 @@ SPErr StartupPlugin(SPMessageData* message)
 SPErr ShutdownPlugin(SPMessageData* message)
 {
     TraceLog(1, "Entering %s", "ShutdownPlugin");
+    // First of all the hooks go and every hook procedure, timer step and notification procedure
+    // becomes a no-op: Photoshop may unload the plug-in once Shutdown returns.
+    DocumentEvents::StopForShutdown();
     try
     {
-        WSACleanup();
         FontManagerInterface::OnHostAppShuttingDown();
         PortolanGlobals::CleanUpOnShutdown();
 
@@ -326,9 +293,14 @@ extern "C" SPErr AutoPluginMain(const char* caller, const char* selector, void* 
         {
             result = static_cast<SPErr>(error);
         }
+        catch (const std::exception& exception)
+        {
+            HostGuard::LogEscaped("AutoPluginMain", exception.what());
+            result = -1;
+        }
         catch (...)
         {
-            TraceLog(0, "Exception thrown in %s()", "AutoPluginMain");
+            HostGuard::LogEscaped("AutoPluginMain", nullptr);
             result = -1;
         }
     }
