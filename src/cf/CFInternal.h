@@ -26,11 +26,26 @@ enum : CFTypeID
 // Descriptions of nested containers stop at this depth (a mutable container may hold itself).
 constexpr int kMaxDescriptionDepth = 32;
 
+// Objects alive now, constant ones left out (the test-only count of CFLiveObjects.h).
+extern std::atomic<CFIndex> gLiveObjects;
+
 class CFObject
 {
 public:
-    CFObject(CFTypeID typeID, bool isConstant) : mTypeID(typeID), mConstant(isConstant) {}
-    virtual ~CFObject() = default;
+    CFObject(CFTypeID typeID, bool isConstant) : mTypeID(typeID), mConstant(isConstant)
+    {
+        if (!mConstant)
+        {
+            gLiveObjects.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    virtual ~CFObject()
+    {
+        if (!mConstant)
+        {
+            gLiveObjects.fetch_sub(1, std::memory_order_relaxed);
+        }
+    }
     CFObject(const CFObject&) = delete;
     CFObject& operator=(const CFObject&) = delete;
 

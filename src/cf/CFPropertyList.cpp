@@ -427,7 +427,10 @@ private:
         }
         if (!complete || key != nullptr)
         {
-            CFRelease(key);
+            if (key != nullptr)
+            {
+                CFRelease(key);
+            }
             CFRelease(dictionary);
             return nullptr;
         }

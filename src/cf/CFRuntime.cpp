@@ -2,17 +2,43 @@
 
 #include "CFInternal.h"
 
+#include <CoreFoundation/CFLiveObjects.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 using cfimpl::AsObject;
 using cfimpl::CFObject;
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 
+std::atomic<CFIndex> cfimpl::gLiveObjects{0};
+
+namespace
+{
+// The Core Foundation the plug-in meets in the field crashes on a null reference here; so does
+// this one, with a report, when built to catch such callers (CF_NULL_REFERENCE_IS_FATAL).
+void NullReference(const char* function)
+{
+#ifdef CF_NULL_REFERENCE_IS_FATAL
+    std::fprintf(stderr, "%s(NULL): a null reference, which crashes Core Foundation in the field\n",
+                 function);
+    std::fflush(stderr);
+    std::abort();
+#else
+    static_cast<void>(function);
+#endif
+}
+} // namespace
+
 CFTypeRef CFRetain(CFTypeRef cf)
 {
     const CFObject* object = AsObject(cf);
-    if (object != nullptr && !object->mConstant)
+    if (object == nullptr)
+    {
+        NullReference("CFRetain");
+    }
+    else if (!object->mConstant)
     {
         const_cast<CFObject*>(object)->mRetainCount.fetch_add(1, std::memory_order_relaxed);
     }
@@ -22,7 +48,12 @@ CFTypeRef CFRetain(CFTypeRef cf)
 void CFRelease(CFTypeRef cf)
 {
     const CFObject* object = AsObject(cf);
-    if (object == nullptr || object->mConstant)
+    if (object == nullptr)
+    {
+        NullReference("CFRelease");
+        return;
+    }
+    if (object->mConstant)
     {
         return;
     }
@@ -135,4 +166,9 @@ CFStringRef CFCopyTypeIDDescription(CFTypeID type_id)
         return nullptr;
     }
     return cfimpl::CreateStringFromUTF8(name);
+}
+
+CFIndex _CFGetLiveObjectCount(void)
+{
+    return cfimpl::gLiveObjects.load(std::memory_order_relaxed);
 }

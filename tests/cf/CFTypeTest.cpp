@@ -2,6 +2,8 @@
 
 #include "CFTestSupport.h"
 
+#include <CoreFoundation/CFLiveObjects.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -52,6 +54,30 @@ TEST(CFType, OwnershipAcrossCopiesAndContainers)
     EXPECT_EQ(std::string("value"), Text(value));
     CFRelease(value);
 }
+
+TEST(CFType, TheLiveObjectCountFollowsEveryObjectButTheConstants)
+{
+    const CFIndex before = _CFGetLiveObjectCount();
+    CFStringRef text = CFStringCreateWithCString(kCFAllocatorDefault, "counted", kCFStringEncodingUTF8);
+    CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    CFArrayAppendValue(array, text);
+    CFArrayAppendValue(array, CFSTR("constant"));
+    CFArrayAppendValue(array, kCFBooleanTrue);
+    EXPECT_EQ(_CFGetLiveObjectCount(), before + 2);
+    CFRelease(text);
+    EXPECT_EQ(_CFGetLiveObjectCount(), before + 2) << "the array still holds the string";
+    CFRelease(array);
+    EXPECT_EQ(_CFGetLiveObjectCount(), before);
+}
+
+#ifndef _WIN32
+// The field's Core Foundation crashes on these; ours says so and stops, so tests find the caller.
+TEST(CFTypeDeathTest, RetainOrReleaseOfNullAbortsWithAReport)
+{
+    EXPECT_DEATH(CFRelease(nullptr), "CFRelease\\(NULL\\): a null reference");
+    EXPECT_DEATH(CFRetain(nullptr), "CFRetain\\(NULL\\): a null reference");
+}
+#endif
 
 TEST(CFType, RetainAndReleaseFromSeveralThreads)
 {

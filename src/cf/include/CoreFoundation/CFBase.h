@@ -107,8 +107,10 @@ typedef CFComparisonResult (*CFComparatorFunction)(const void* value1, const voi
  * kCFAllocatorDefault (or NULL). */
 CF_EXPORT const CFAllocatorRef kCFAllocatorDefault;
 
-/* Reference counting. Counts are atomic: any thread may retain and release. CFRetain and
- * CFRelease of NULL do nothing. Constant objects (CFSTR strings, the Booleans) are never freed. */
+/* Reference counting. Counts are atomic: any thread may retain and release. Constant objects
+ * (CFSTR strings, the Booleans) are never freed. CFRetain and CFRelease of NULL crash the Core
+ * Foundation of the field: built with CF_NULL_REFERENCE_IS_FATAL (the default), this library
+ * reports them and aborts; otherwise they do nothing. */
 CF_EXPORT CFTypeRef CFRetain(CFTypeRef cf);
 CF_EXPORT void CFRelease(CFTypeRef cf);
 CF_EXPORT CFIndex CFGetRetainCount(CFTypeRef cf);
