@@ -5,6 +5,7 @@
 #include "FontManagerInterface.h"
 #include "GBinaryDocumentFontExtractor.h"
 #include "GBlockingLockStrategy.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GMutex.h"
 #include "GScopedLock.h"
@@ -37,14 +38,6 @@ enum class PendingMessage
 CFMutableArrayRef CreateMutableArray()
 {
     return CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-}
-
-void ReleaseIfSet(CFTypeRef object)
-{
-    if (object != nullptr)
-    {
-        CFRelease(object);
-    }
 }
 
 bool PostScriptNameIs(CFDictionaryRef font, CFStringRef name)
@@ -185,19 +178,18 @@ TSInt32 ActivateFontsForDocument(bool openingNewDocument, TSInt32& numFontsActiv
         {
             record->SetIdentifier(FontActivationTracker::GenerateUniqueIdentifier());
         }
-        CFMutableArrayRef matched = CreateMutableArray();
-        CFMutableArrayRef problems = CreateMutableArray();
-        CFMutableArrayRef extra = CreateMutableArray();
-        CFMutableArrayRef resolved = CreateMutableArray();
-        if (matched == nullptr || problems == nullptr || extra == nullptr || resolved == nullptr)
+        const GCFRef<CFMutableArrayRef> matchedFonts(CreateMutableArray());
+        const GCFRef<CFMutableArrayRef> problemFonts(CreateMutableArray());
+        const GCFRef<CFMutableArrayRef> extraFonts(CreateMutableArray());
+        const GCFRef<CFMutableArrayRef> resolvedFonts(CreateMutableArray());
+        if (!matchedFonts || !problemFonts || !extraFonts || !resolvedFonts)
         {
-            for (CFTypeRef array : {static_cast<CFTypeRef>(matched), static_cast<CFTypeRef>(problems),
-                                    static_cast<CFTypeRef>(extra), static_cast<CFTypeRef>(resolved)})
-            {
-                ReleaseIfSet(array);
-            }
             return -148;
         }
+        const CFMutableArrayRef matched = matchedFonts.Get();
+        const CFMutableArrayRef problems = problemFonts.Get();
+        const CFMutableArrayRef extra = extraFonts.Get();
+        const CFMutableArrayRef resolved = resolvedFonts.Get();
         record->SetProblemFonts(nullptr);
 
         CFIndex remaining = 0;
@@ -235,11 +227,6 @@ TSInt32 ActivateFontsForDocument(bool openingNewDocument, TSInt32& numFontsActiv
         {
             record->SetProblemFonts(problems);
         }
-        for (CFTypeRef array : {static_cast<CFTypeRef>(matched), static_cast<CFTypeRef>(problems),
-                                static_cast<CFTypeRef>(extra), static_cast<CFTypeRef>(resolved)})
-        {
-            CFRelease(array);
-        }
     }
     TraceLog(
         -1,
@@ -258,14 +245,14 @@ TErrorCode ActivateDocumentFontsSilently(TSInt32& numFontsActivated, const TUTF8
     FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
     if (fontManager != nullptr && PortolanGlobals::IsPluginOperational() && record != nullptr)
     {
-        CFMutableArrayRef matched = CreateMutableArray();
-        CFMutableArrayRef problems = CreateMutableArray();
-        if (matched == nullptr || problems == nullptr)
+        const GCFRef<CFMutableArrayRef> matchedFonts(CreateMutableArray());
+        const GCFRef<CFMutableArrayRef> problemFonts(CreateMutableArray());
+        if (!matchedFonts || !problemFonts)
         {
-            ReleaseIfSet(matched);
-            ReleaseIfSet(problems);
             return CoreErrorCodes::kOutOfMemory;
         }
+        const CFMutableArrayRef matched = matchedFonts.Get();
+        const CFMutableArrayRef problems = problemFonts.Get();
         if (FontActivationTracker* tracker = PortolanGlobals::GetFontActivationTracker(); tracker != nullptr)
         {
             result = static_cast<TErrorCode>(
@@ -275,8 +262,6 @@ TErrorCode ActivateDocumentFontsSilently(TSInt32& numFontsActivated, const TUTF8
                             static_cast<TSInt32>(FaceTraceSupport::CountActiveFonts(matched));
         record->SetCanExport(fontManager->CanExportFromWorkgroup(matched));
         record->SetProblemFonts(problems);
-        CFRelease(matched);
-        CFRelease(problems);
     }
     TraceLog(-1, "%s(numFontsActivated=%d, filePath='%s', ...)", name, static_cast<int>(numFontsActivated),
              path.c_str());

@@ -5,6 +5,7 @@
 #include "FaceTraceSupport.h"
 
 #include "FontManagerInterface.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPILoader.h"
@@ -34,14 +35,17 @@ CFDictionaryRef SluggableKeys()
             kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
         for (const char* key : kSluggableKeys)
         {
-            CFStringRef keyString =
-                CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-            CFDictionarySetValue(dictionary, keyString, CFSTR(""));
-            CFRelease(keyString);
+            const GCFRef<CFStringRef> keyString(
+                CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+            if (dictionary == nullptr || !keyString)
+            {
+                continue;
+            }
+            CFDictionarySetValue(dictionary, keyString.Get(), CFSTR(""));
             TraceLog(0, "Added key '%s' to sluggableKeysDictionary.", key);
         }
         TraceLog(0, "sluggableKeysDictionary has %d entries",
-                 static_cast<int>(CFDictionaryGetCount(dictionary)));
+                 static_cast<int>(dictionary != nullptr ? CFDictionaryGetCount(dictionary) : 0));
         return static_cast<CFDictionaryRef>(dictionary);
     }();
     return sDictionary;
@@ -58,10 +62,9 @@ CFStringRef StringValue(CFDictionaryRef font, const char* key)
     {
         return nullptr;
     }
-    CFStringRef keyString = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-    CFStringRef value = XCFDictionaryGetString(font, keyString);
-    CFRelease(keyString);
-    return value;
+    const GCFRef<CFStringRef> keyString(
+        CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+    return keyString ? XCFDictionaryGetString(font, keyString.Get()) : nullptr;
 }
 
 bool StringIs(CFStringRef value, const char* text)
@@ -187,32 +190,23 @@ int DecideByKind(CFStringRef kind1, CFStringRef kind2)
 TSInt32 ParseFaceTraceText(const char* text, TUInt32 databaseID, const char* name, bool* excludedRemote,
                            CFMutableArrayRef result)
 {
-    CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(text),
-                                  static_cast<CFIndex>(std::strlen(text)));
-    if (data == nullptr)
+    const GCFRef<CFDataRef> data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(text),
+                                              static_cast<CFIndex>(std::strlen(text))));
+    if (!data)
     {
         TraceLog(0, "...CFDataCreate could not deal with \"%s\".", text);
         return -1;
     }
-    CFStringRef errorText = nullptr;
-    CFPropertyListRef parsed = CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data,
-                                                               kCFPropertyListMutableContainers, &errorText);
-    CFRelease(data);
-    if (parsed == nullptr || CFGetTypeID(parsed) != CFArrayGetTypeID())
+    GCFRef<CFStringRef> errorText;
+    const GCFRef<CFPropertyListRef> parsed(CFPropertyListCreateFromXMLData(
+        kCFAllocatorDefault, data.Get(), kCFPropertyListMutableContainers, errorText.OutPointer()));
+    if (!parsed || CFGetTypeID(parsed.Get()) != CFArrayGetTypeID())
     {
         TraceLog(0, "...CFPropertyListCreateFromXMLData failed on \"%s\".  OS message is:\n   \"%s\"", text,
-                 Utf8(errorText).c_str());
-        if (parsed != nullptr)
-        {
-            CFRelease(parsed);
-        }
-        if (errorText != nullptr)
-        {
-            CFRelease(errorText);
-        }
+                 Utf8(errorText.Get()).c_str());
         return -1;
     }
-    const auto records = static_cast<CFArrayRef>(parsed);
+    const auto records = static_cast<CFArrayRef>(parsed.Get());
     const CFIndex count = CFArrayGetCount(records);
     FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
     if (count > 0 && IsDictionary(CFArrayGetValueAtIndex(records, 0)))
@@ -234,7 +228,6 @@ TSInt32 ParseFaceTraceText(const char* text, TUInt32 databaseID, const char* nam
                      "Excluding version with checksum %d because it's remote and we're running standalone.",
                      static_cast<int>(XCFDictionaryGetIntegerFromString(
                          first, CFSTR("FaceTrace_1.2_Checksum"), kCFStringEncodingUTF8)));
-            CFRelease(parsed);
             return 0;
         }
     }
@@ -244,7 +237,6 @@ TSInt32 ParseFaceTraceText(const char* text, TUInt32 databaseID, const char* nam
     }
     static_cast<void>(databaseID);
     static_cast<void>(name);
-    CFRelease(parsed);
     return 0;
 }
 } // namespace
@@ -602,20 +594,16 @@ TSInt32 FaceTraceSupport::GetFaceTraceDataForBestMatch(CFDictionaryRef font, TSI
         TraceLog(-1, "%s() returning %d", functionName, static_cast<int>(kErrorParameter));
         return kErrorParameter;
     }
-    CFMutableArrayRef candidates = nullptr;
-    const TSInt32 code = GetFaceTraceData(font, 0, nullptr, workgroupID, &candidates);
-    if (code == 0 && candidates != nullptr && CFArrayGetCount(candidates) > 0 && outBest != nullptr)
+    GCFRef<CFMutableArrayRef> candidates;
+    const TSInt32 code = GetFaceTraceData(font, 0, nullptr, workgroupID, candidates.OutPointer());
+    if (code == 0 && candidates && CFArrayGetCount(candidates.Get()) > 0 && outBest != nullptr)
     {
-        const void* best = CFArrayGetValueAtIndex(candidates, 0);
+        const void* best = CFArrayGetValueAtIndex(candidates.Get(), 0);
         if (IsDictionary(best))
         {
             *outBest =
                 CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, static_cast<CFDictionaryRef>(best));
         }
-    }
-    if (candidates != nullptr)
-    {
-        CFRelease(candidates);
     }
     TraceLog(-1, "%s() returning %d", functionName, static_cast<int>(code));
     return code;
@@ -658,46 +646,46 @@ TSInt32 FaceTraceSupport::AppendFaceTraceDataToFonts(CFMutableArrayRef fonts, TS
         {
             continue;
         }
-        const auto font = static_cast<CFDictionaryRef>(value);
-        CFRetain(font);
-        CFMutableDictionaryRef best = nullptr;
-        GetFaceTraceDataForBestMatch(font, workgroupID, &best);
-        if (best != nullptr)
+        // The font stays alive while the array loses it.
+        const GCFRef<CFDictionaryRef> font(static_cast<CFDictionaryRef>(CFRetain(value)));
+        GCFRef<CFMutableDictionaryRef> best;
+        GetFaceTraceDataForBestMatch(font.Get(), workgroupID, best.OutPointer());
+        if (best)
         {
-            CFStringRef bestName = StringValue(best, "PostScriptName");
-            CFStringRef fontName = StringValue(font, "PostScriptName");
+            CFStringRef bestName = StringValue(best.Get(), "PostScriptName");
+            CFStringRef fontName = StringValue(font.Get(), "PostScriptName");
             if (bestName == nullptr || fontName == nullptr ||
                 CFStringCompare(bestName, fontName, 0) != kCFCompareEqualTo)
             {
                 CFArrayRemoveValueAtIndex(fonts, i);
             }
-            MergeFacetraceDictionaryIntoArray(fonts, best);
-            CFRelease(best);
+            MergeFacetraceDictionaryIntoArray(fonts, best.Get());
         }
         else if (tryFamilyNames && excludeInactiveFonts)
         {
-            CFMutableDictionaryRef withFamily = CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, font);
-            if (StringValue(withFamily, "Family") == nullptr)
+            const GCFRef<CFMutableDictionaryRef> withFamily(
+                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, font.Get()));
+            if (!withFamily)
             {
-                TUTF8String family = Utf8(StringValue(font, "PostScriptName"));
+                continue;
+            }
+            if (StringValue(withFamily.Get(), "Family") == nullptr)
+            {
+                TUTF8String family = Utf8(StringValue(font.Get(), "PostScriptName"));
                 family = family.substr(0, family.find('-'));
-                CFStringRef familyString = CreateCFStringFromUTF8String(family);
-                if (familyString != nullptr)
+                if (const GCFRef<CFStringRef> familyString(CreateCFStringFromUTF8String(family));
+                    familyString)
                 {
-                    CFDictionarySetValue(withFamily, CFSTR("Family"), familyString);
-                    CFRelease(familyString);
+                    CFDictionarySetValue(withFamily.Get(), CFSTR("Family"), familyString.Get());
                 }
             }
-            CFMutableArrayRef familyFonts = nullptr;
-            GetFaceTraceData(withFamily, 1, nullptr, workgroupID, &familyFonts);
-            if (familyFonts != nullptr)
+            GCFRef<CFMutableArrayRef> familyFonts;
+            GetFaceTraceData(withFamily.Get(), 1, nullptr, workgroupID, familyFonts.OutPointer());
+            if (familyFonts)
             {
-                MergeFontsIntoFontsArray(familyFonts, fonts);
-                CFRelease(familyFonts);
+                MergeFontsIntoFontsArray(familyFonts.Get(), fonts);
             }
-            CFRelease(withFamily);
         }
-        CFRelease(font);
     }
 
     if (excludeInactiveFonts)
@@ -845,18 +833,21 @@ void FaceTraceSupport::MergeFontsIntoFontsArray(CFArrayRef source, CFMutableArra
         {
             TraceLog(0, "Merging info from srcFontArray for entry %d in dstFontArray (for '%s').",
                      static_cast<int>(index), nameText.c_str());
-            CFMutableDictionaryRef merged =
-                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, destinationFont);
+            const GCFRef<CFMutableDictionaryRef> merged(
+                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, destinationFont));
+            if (!merged)
+            {
+                continue;
+            }
             for (CFIndex k = 0; k < sourceCount; ++k)
             {
-                if (!CFDictionaryContainsKey(merged, keys[static_cast<std::size_t>(k)]))
+                if (!CFDictionaryContainsKey(merged.Get(), keys[static_cast<std::size_t>(k)]))
                 {
-                    CFDictionarySetValue(merged, keys[static_cast<std::size_t>(k)],
+                    CFDictionarySetValue(merged.Get(), keys[static_cast<std::size_t>(k)],
                                          values[static_cast<std::size_t>(k)]);
                 }
             }
-            CFArraySetValueAtIndex(destination, index, merged);
-            CFRelease(merged);
+            CFArraySetValueAtIndex(destination, index, merged.Get());
             continue;
         }
         const CFIndex destinationCount = CFDictionaryGetCount(destinationFont);
@@ -909,7 +900,15 @@ bool FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(CFMutableArrayRef fonts)
         TraceLog(1, "Entering %s()", "FaceTraceSupport::RemoveUnsluggableKeysFromDictionary");
         const auto original = static_cast<CFDictionaryRef>(value);
         // A mutable copy of the record takes its place, whatever kind of dictionary it was.
-        CFMutableDictionaryRef font = CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, original);
+        const GCFRef<CFMutableDictionaryRef> copy(
+            CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, original));
+        if (!copy)
+        {
+            TraceLog(-1, "%s() could not copy the record",
+                     "FaceTraceSupport::RemoveUnsluggableKeysFromDictionary");
+            continue;
+        }
+        const CFMutableDictionaryRef font = copy.Get();
         const CFIndex keyCount = CFDictionaryGetCount(font);
         std::vector<const void*> keys(static_cast<std::size_t>(keyCount));
         CFDictionaryGetKeysAndValues(font, keys.data(), nullptr);
@@ -929,7 +928,6 @@ bool FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(CFMutableArrayRef fonts)
                  "FaceTraceSupport::RemoveUnsluggableKeysFromDictionary", removed ? 1 : 0,
                  static_cast<int>(keyCount), static_cast<int>(CFDictionaryGetCount(font)));
         CFArraySetValueAtIndex(fonts, i, font);
-        CFRelease(font);
         removedAny = removedAny || removed;
     }
     TraceLog(-1, "%s() returning %d", functionName, removedAny ? 1 : 0);
@@ -965,9 +963,11 @@ bool FaceTraceSupport::AddFontToArray(CFStringRef postScriptName, CFMutableArray
     {
         TraceLog(0, "*** ERROR:  NULL fontsArray passed to AddFontToArray");
     }
-    else if (CFStringRef stripped = CreateStringStrippingIllegalCharsInPostScriptName(postScriptName);
-             stripped != nullptr)
+    else if (const GCFRef<CFStringRef> strippedName(
+                 CreateStringStrippingIllegalCharsInPostScriptName(postScriptName));
+             strippedName)
     {
+        const CFStringRef stripped = strippedName.Get();
         bool present = false;
         for (CFIndex i = 0; i < CFArrayGetCount(fonts) && !present; ++i)
         {
@@ -979,14 +979,12 @@ bool FaceTraceSupport::AddFontToArray(CFStringRef postScriptName, CFMutableArray
         }
         if (allowDuplicates || !present)
         {
-            if (CFMutableDictionaryRef font = CreateFaceTraceDictionary(stripped); font != nullptr)
+            if (const GCFRef<CFMutableDictionaryRef> font(CreateFaceTraceDictionary(stripped)); font)
             {
-                CFArrayAppendValue(fonts, font);
-                CFRelease(font);
+                CFArrayAppendValue(fonts, font.Get());
                 added = true;
             }
         }
-        CFRelease(stripped);
     }
     TraceLog(-1, "%s() returning %i", functionName, added ? 1 : 0);
     return added;

@@ -3,6 +3,7 @@
 #include "CommonFunctionality.h"
 #include "FaceTraceSupport.h"
 #include "FontManagerInterface.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "LPILoader.h"
 #include "PhotoshopFontUtils.h"
@@ -34,21 +35,21 @@ TSInt32 CreateFaceTraceDataForDocument(const TUTF8String& path, CFMutableArrayRe
     const char* const name = "CreateFaceTraceDataForDocument";
     TraceLog(1, "Entering %s('%s', ...)", name, path.c_str());
     bool identified = false;
-    CFMutableArrayRef documentFonts = nullptr;
-    PhotoshopFontUtils::PSGetDocumentFonts(&documentFonts, path);
+    GCFRef<CFMutableArrayRef> documentFonts;
+    PhotoshopFontUtils::PSGetDocumentFonts(documentFonts.OutPointer(), path);
     TSInt32 result = 0;
-    if (documentFonts != nullptr)
+    if (documentFonts)
     {
-        CommonFunctionality::RemoveFontsThatHaveNoPossibleReplacement(documentFonts);
-        const CFIndex countBefore = CFArrayGetCount(documentFonts);
-        FaceTraceSupport::AppendFaceTraceDataToFonts(documentFonts, workgroupID, true, getAllFontInformation,
-                                                     false);
-        identified = CFArrayGetCount(documentFonts) == countBefore;
+        CommonFunctionality::RemoveFontsThatHaveNoPossibleReplacement(documentFonts.Get());
+        const CFIndex countBefore = CFArrayGetCount(documentFonts.Get());
+        FaceTraceSupport::AppendFaceTraceDataToFonts(documentFonts.Get(), workgroupID, true,
+                                                     getAllFontInformation, false);
+        identified = CFArrayGetCount(documentFonts.Get()) == countBefore;
         FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
         TrackedDocumentPtr record = AllTrackedDocuments::FindTrackedDocumentByPath(path);
         if (record != nullptr && fontManager != nullptr)
         {
-            const bool canExport = fontManager->CanExportFromWorkgroup(documentFonts);
+            const bool canExport = fontManager->CanExportFromWorkgroup(documentFonts.Get());
             record->SetCanExport(canExport);
             TraceLog(0, "Updating 'can export' flag to %s", canExport ? "true" : "false");
         }
@@ -60,11 +61,7 @@ TSInt32 CreateFaceTraceDataForDocument(const TUTF8String& path, CFMutableArrayRe
     }
     if (fonts != nullptr)
     {
-        *fonts = documentFonts;
-    }
-    else if (documentFonts != nullptr)
-    {
-        CFRelease(documentFonts);
+        *fonts = documentFonts.Release();
     }
     if (allIdentified != nullptr)
     {
@@ -77,14 +74,11 @@ TSInt32 CreateFaceTraceDataForDocument(const TUTF8String& path, CFMutableArrayRe
 void UpdateFaceTraceSlugsForDocument(const TUTF8String& path)
 {
     TraceLog(1, "Entering %s(%s)", "UpdateFaceTraceSlugsForDocument", path.c_str());
-    CFMutableArrayRef fonts = nullptr;
-    if (CreateFaceTraceDataForDocument(path, &fonts, kAllWorkgroups, false, nullptr) == 0 && fonts != nullptr)
+    GCFRef<CFMutableArrayRef> fonts;
+    if (CreateFaceTraceDataForDocument(path, fonts.OutPointer(), kAllWorkgroups, false, nullptr) == 0 &&
+        fonts)
     {
-        WriteXMPFaceTraceSlugToFile(path, fonts, 0);
-    }
-    if (fonts != nullptr)
-    {
-        CFRelease(fonts);
+        WriteXMPFaceTraceSlugToFile(path, fonts.Get(), 0);
     }
     TraceLog(-1, "Exiting %s(%s)", "UpdateFaceTraceSlugsForDocument", path.c_str());
 }
@@ -102,27 +96,26 @@ TErrorCode WriteXMPFaceTraceSlugToFile(const TUTF8String& fullPath, CFArrayRef d
     TraceLog(1, "Entering %s(fullPath=%s, docFaceTraceData=0x%08x, hint=0x%08x)", name, fullPath.c_str(),
              HexOf(docFaceTraceData), static_cast<unsigned>(hint));
     TErrorCode result = CoreErrorCodes::kUnknownError;
-    CFMutableArrayRef slugFonts = nullptr;
+    GCFRef<CFMutableArrayRef> slugFonts;
     if (docFaceTraceData != nullptr)
     {
-        slugFonts = FaceTraceSupport::CreateMutableDeepCopy(docFaceTraceData);
-        FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(slugFonts);
+        slugFonts.Reset(FaceTraceSupport::CreateMutableDeepCopy(docFaceTraceData));
+        FaceTraceSupport::RemoveUnsluggableFaceTraceKeys(slugFonts.Get());
     }
     else
     {
-        slugFonts = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+        slugFonts.Reset(CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
     }
-    if (slugFonts != nullptr)
+    if (slugFonts)
     {
         result = CoreErrorCodes::kSuccess;
         LPILoader* loader = LPILoader::GetSharedInstance();
         if (loader != nullptr && loader->GetMissingCount() == 0 && loader->pfWriteFontUsage != nullptr &&
             loader->pfGetPluginFacadeInstance != nullptr)
         {
-            result =
-                loader->pfWriteFontUsage(loader->pfGetPluginFacadeInstance(), fullPath.c_str(), slugFonts);
+            result = loader->pfWriteFontUsage(loader->pfGetPluginFacadeInstance(), fullPath.c_str(),
+                                              slugFonts.Get());
         }
-        CFRelease(slugFonts);
     }
     PortolanGlobals::SaveDocumentFonts(fullPath, hint);
     TraceLog(-1, "%s() returning %d", name, static_cast<int>(result));

@@ -2,6 +2,7 @@
 
 #include "FontManagerInterface.h"
 #include "GBlockingLockStrategy.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GScopedLock.h"
 #include "GStringEncodings.h"
@@ -78,20 +79,18 @@ void FontActivationTracker::ReleaseRecord(FontRecord& record)
 TUTF8String FontActivationTracker::GenerateUniqueIdentifier()
 {
     TUTF8String result;
-    CFUUIDRef uuid = CFUUIDCreate(kCFAllocatorDefault);
-    if (uuid != nullptr)
+    const GCFRef<CFUUIDRef> uuid(CFUUIDCreate(kCFAllocatorDefault));
+    if (uuid)
     {
-        CFStringRef text = CFUUIDCreateString(kCFAllocatorDefault, uuid);
-        if (text != nullptr)
+        const GCFRef<CFStringRef> text(CFUUIDCreateString(kCFAllocatorDefault, uuid.Get()));
+        if (text)
         {
             char buffer[100] = {};
-            if (CFStringGetCString(text, buffer, sizeof(buffer), kCFStringEncodingUTF8))
+            if (CFStringGetCString(text.Get(), buffer, sizeof(buffer), kCFStringEncodingUTF8))
             {
                 result = buffer;
             }
-            CFRelease(text);
         }
-        CFRelease(uuid);
     }
     if (result.empty())
     {
@@ -191,13 +190,13 @@ TSInt32 FontActivationTracker::ActivateFontsByID(const TUTF8String& identifier, 
         TraceLog(0, "ActivateFontsByID returning kErrorPortolanNotRunning (EARLY RETURN)");
         return kErrorPortolanNotRunning;
     }
-    CFMutableArrayRef activated = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    const TSInt32 result = coreAgent->ActivateFontsByID(fonts, identifier.c_str(), activated);
-    if (activated != nullptr)
+    const GCFRef<CFMutableArrayRef> activated(
+        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+    const TSInt32 result = coreAgent->ActivateFontsByID(fonts, identifier.c_str(), activated.Get());
+    if (activated)
     {
-        activatedCount = CFArrayGetCount(activated);
-        RegisterMatchedFonts(activated, identifier, TUTF8String());
-        CFRelease(activated);
+        activatedCount = CFArrayGetCount(activated.Get());
+        RegisterMatchedFonts(activated.Get(), identifier, TUTF8String());
     }
     return result;
 }
@@ -263,8 +262,9 @@ TSInt32 FontActivationTracker::CloseAllFontsForIdentifier(const TUTF8String& ide
             else
             {
                 const std::map<TUInt32, bool> states = coreAgent->GetClientFontActivationStates(ids);
-                CFMutableArrayRef fontsToDeactivate =
-                    CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+                const GCFRef<CFMutableArrayRef> toDeactivate(
+                    CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+                const CFMutableArrayRef fontsToDeactivate = toDeactivate.Get();
                 for (const TUInt32 id : ids)
                 {
                     auto found = m_mFonts.find(id);
@@ -313,10 +313,6 @@ TSInt32 FontActivationTracker::CloseAllFontsForIdentifier(const TUTF8String& ide
                     m_mFonts.erase(found);
                 }
                 result = coreAgent->DeactivateFonts(fontsToDeactivate, deactivatedOut);
-                if (fontsToDeactivate != nullptr)
-                {
-                    CFRelease(fontsToDeactivate);
-                }
             }
             m_mDocuments.erase(identifier);
         }
@@ -353,8 +349,9 @@ TSInt32 FontActivationTracker::CloseAllFonts(bool deactivate)
         ids.push_back(id);
     }
     const std::map<TUInt32, bool> states = coreAgent->GetClientFontActivationStates(ids);
-    CFMutableArrayRef fontsToDeactivate =
-        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    const GCFRef<CFMutableArrayRef> toDeactivate(
+        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+    const CFMutableArrayRef fontsToDeactivate = toDeactivate.Get();
     for (auto& [id, record] : m_mFonts)
     {
         const auto state = states.find(id);
@@ -367,10 +364,6 @@ TSInt32 FontActivationTracker::CloseAllFonts(bool deactivate)
         ReleaseRecord(record);
     }
     const TSInt32 result = coreAgent->DeactivateFonts(fontsToDeactivate, nullptr);
-    if (fontsToDeactivate != nullptr)
-    {
-        CFRelease(fontsToDeactivate);
-    }
     m_mFonts.clear();
     TraceLog(-1, "FontActivationTracker::CloseAllFonts() returning %d", static_cast<int>(result));
     return result;

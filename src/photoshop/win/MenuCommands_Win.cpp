@@ -4,6 +4,7 @@
 #include "DocumentEventHooks.h"
 #include "FaceTraceSlugs.h"
 #include "FontManagerInterface.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPFInterface.h"
@@ -31,42 +32,44 @@ constexpr TSInt32 kLocalPersonalWorkgroupType = 3;
 // may run, and whether the font manager is online.
 CFMutableDictionaryRef CreateCommandBoxInput(FontManagerInterface& fontManager, LPFInterface& lpf)
 {
-    CFMutableDictionaryRef input = CFDictionaryCreateMutable(
-        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-    if (input == nullptr)
+    GCFRef<CFMutableDictionaryRef> input(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    if (!input)
     {
         return nullptr;
     }
-    CFMutableArrayRef workgroups = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    if (workgroups != nullptr && fontManager.GetAllWorkgroupsForUser(workgroups, true, false, false) == 0)
+    GCFRef<CFMutableArrayRef> workgroups(
+        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+    GCFRef<CFMutableArrayRef> marked(CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
+    if (workgroups && marked &&
+        fontManager.GetAllWorkgroupsForUser(workgroups.Get(), true, false, false) == 0)
     {
-        CFMutableArrayRef marked = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-        for (CFIndex i = 0; i < CFArrayGetCount(workgroups); ++i)
+        for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()); ++i)
         {
-            const auto workgroup = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(workgroups, i));
+            const auto workgroup = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(workgroups.Get(), i));
             if (workgroup == nullptr || CFGetTypeID(workgroup) != CFDictionaryGetTypeID())
             {
                 continue;
             }
-            CFMutableDictionaryRef copy = CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, workgroup);
+            GCFRef<CFMutableDictionaryRef> copy(
+                CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, workgroup));
+            if (!copy)
+            {
+                continue;
+            }
             TSInt32 type = 0;
             XCFDictionaryGetNumber(workgroup, CFSTR("WorkgroupType"), &type);
-            XCFDictionarySetBoolean(copy, CFSTR("IsLocalPersonal"), type == kLocalPersonalWorkgroupType);
-            CFArrayAppendValue(marked, copy);
-            CFRelease(copy);
+            XCFDictionarySetBoolean(copy.Get(), CFSTR("IsLocalPersonal"),
+                                    type == kLocalPersonalWorkgroupType);
+            CFArrayAppendValue(marked.Get(), copy.Get());
         }
-        CFDictionarySetValue(input, CFSTR("Workgroups"), marked);
-        CFRelease(marked);
+        CFDictionarySetValue(input.Get(), CFSTR("Workgroups"), marked.Get());
     }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
-    }
-    XCFDictionarySetNumber(input, CFSTR("CurrentWorkgroupID"), lpf.GetCurrentWorkgroupID());
-    XCFDictionarySetBoolean(input, CFSTR("ButtonsEnabled"),
+    XCFDictionarySetNumber(input.Get(), CFSTR("CurrentWorkgroupID"), lpf.GetCurrentWorkgroupID());
+    XCFDictionarySetBoolean(input.Get(), CFSTR("ButtonsEnabled"),
                             lpf.GetEnablePlugin() && !AllTrackedDocuments::GetAllTrackedDocuments().empty());
-    XCFDictionarySetBoolean(input, CFSTR("IsOnline"), PhotoshopInterface::IsOnline());
-    return input;
+    XCFDictionarySetBoolean(input.Get(), CFSTR("IsOnline"), PhotoshopInterface::IsOnline());
+    return input.Release();
 }
 
 TrackedDocumentPtr FindActiveRecord(TUTF8String& path, OSErr& error)
@@ -101,13 +104,10 @@ SPErr RunCommandBox()
             lpf->ShowCoreNotRunningMessage();
             return kSPNoError;
         }
-        CFMutableDictionaryRef input = CreateCommandBoxInput(*fontManager, *lpf);
+        GCFRef<CFMutableDictionaryRef> input(CreateCommandBoxInput(*fontManager, *lpf));
         TSInt32 workgroup = lpf->GetCurrentWorkgroupID();
-        const TSInt32 command = lpf->ShowCommandBox(input, &workgroup);
-        if (input != nullptr)
-        {
-            CFRelease(input);
-        }
+        const TSInt32 command = lpf->ShowCommandBox(input.Get(), &workgroup);
+        input.Reset();
         if (command != kCancelled)
         {
             fontManager->SetDefaultWorkgroupID(workgroup);
@@ -177,7 +177,7 @@ void HandleCollectForOutputCommand()
     {
         TraceLog(0, "*** Hmm, OpenDocument::FindCurrentDocument() returned NULL!");
     }
-    CFMutableArrayRef fonts = nullptr;
+    GCFRef<CFMutableArrayRef> fonts;
     if (record == nullptr || (!fontManager->GetRunningStandalone() && !record->GetCanExport()))
     {
         lpf->ShowCannotExportMessage();
@@ -185,7 +185,7 @@ void HandleCollectForOutputCommand()
     else
     {
         bool allIdentified = false;
-        CreateFaceTraceDataForDocument(path, &fonts, workgroup, true, &allIdentified);
+        CreateFaceTraceDataForDocument(path, fonts.OutPointer(), workgroup, true, &allIdentified);
         if (!allIdentified)
         {
             lpf->AskNotAllFontsIdentified(false);
@@ -194,12 +194,8 @@ void HandleCollectForOutputCommand()
         {
             const TUTF8String fileName = PhotoshopFontUtils::GetFileNameOfPath(path);
             fontManager->CollectFontsUsedByCurrentDocument(fileName.c_str(), record->GetIdentifier().c_str(),
-                                                           fonts);
+                                                           fonts.Get());
         }
-    }
-    if (fonts != nullptr)
-    {
-        CFRelease(fonts);
     }
     TraceLog(-1, "Exiting HandleCollectForOutputCommand");
 }
@@ -222,19 +218,13 @@ void DoMakeDocumentSet()
     TUTF8String path;
     if (PhotoshopFontUtils::GetActiveDocumentPath(path) == 0)
     {
-        CFMutableArrayRef fonts = nullptr;
+        GCFRef<CFMutableArrayRef> fonts;
         bool allIdentified = false;
-        CreateFaceTraceDataForDocument(path, &fonts, workgroup, true, &allIdentified);
+        CreateFaceTraceDataForDocument(path, fonts.OutPointer(), workgroup, true, &allIdentified);
         const TUTF8String fileName = PhotoshopFontUtils::GetFileNameOfPath(path);
-        CFStringRef setName = CFStringCreateWithUncertainEncoding(fileName.c_str());
-        if (setName != nullptr)
+        if (GCFRef<CFStringRef> setName(CFStringCreateWithUncertainEncoding(fileName.c_str())); setName)
         {
-            fontManager->MakeSetForDocumentFonts(setName, fonts);
-            CFRelease(setName);
-        }
-        if (fonts != nullptr)
-        {
-            CFRelease(fonts);
+            fontManager->MakeSetForDocumentFonts(setName.Get(), fonts.Get());
         }
     }
     TraceLog(-1, "Exiting DoMakeDocumentSet");
