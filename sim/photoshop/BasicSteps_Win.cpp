@@ -4,6 +4,7 @@
 #include "GStringEncodings.h"
 #include "PluginLoader.h"
 #include "ScenarioValues.h"
+#include <CoreFoundation/CFLiveObjects.h>
 
 // winsock2.h must come before windows.h.
 #include <winsock2.h>
@@ -362,6 +363,56 @@ StepStatus UnloadStep(Step& step, SimSession& session)
 
 // --- Host-side steps --------------------------------------------------------------------------------
 
+// The Core Foundation objects alive in the process (the host's, the plug-ins' and their
+// libraries'), remembered under a name ("as") or compared with a count remembered before
+// ("expect": {"sameAs": NAME, "tolerance": N}, N defaulting to 0): work that leaves nothing
+// behind ends with the count it began with, give or take what is in flight at that moment.
+StepStatus CountCFObjectsStep(Step& step, SimSession& session)
+{
+    const long long live = static_cast<long long>(_CFGetLiveObjectCount());
+    std::string name;
+    JsonNode node;
+    if (step.Parameter("as", node))
+    {
+        if (!StringParameter(step, "as", name, true))
+        {
+            return StepStatus::kDone;
+        }
+        session.mObjectCounts[name] = live;
+    }
+    session.mHost.GetTranscript().Line("Core Foundation objects alive: " + std::to_string(live) +
+                                       (name.empty() ? "" : " (as \"" + name + "\")"));
+    JsonNode expected;
+    if (step.Expectation("sameAs", expected))
+    {
+        JsonNode toleranceNode;
+        long long tolerance = 0;
+        if (step.Expectation("tolerance", toleranceNode))
+        {
+            if (!toleranceNode.is_int() || toleranceNode.to_int64() < 0)
+            {
+                step.Error("\"tolerance\" must be a number of objects");
+                return StepStatus::kDone;
+            }
+            tolerance = toleranceNode.to_int64();
+        }
+        const std::string before = expected.is_string() ? expected.to_string() : std::string();
+        const auto found = session.mObjectCounts.find(before);
+        if (found == session.mObjectCounts.end())
+        {
+            step.Error("no count was remembered as \"" + before + "\"");
+        }
+        else if (live > found->second + tolerance || live < found->second - tolerance)
+        {
+            step.Fail("Core Foundation objects alive: " + std::to_string(live) + ", " +
+                      std::to_string(found->second) + " at \"" + before + "\" (" +
+                      (live > found->second ? "+" : "") + std::to_string(live - found->second) +
+                      ", tolerance " + std::to_string(tolerance) + ")");
+        }
+    }
+    return StepStatus::kDone;
+}
+
 StepStatus WaitStep(Step& step)
 {
     JsonNode node;
@@ -593,6 +644,7 @@ void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session)
     player.AddStep(
         "quit", [s](Step& step) { return QuitStep(step, *s); }, Flags::kEndsPlugins);
     player.AddStep("unload", [s](Step& step) { return UnloadStep(step, *s); });
+    player.AddStep("count-cf-objects", [s](Step& step) { return CountCFObjectsStep(step, *s); });
     player.AddStep("wait", [](Step& step) { return WaitStep(step); });
     player.AddStep("set-env", [s](Step& step) { return SetEnvStep(step, *s); });
     player.AddStep("expect-notifications", [s](Step& step) { return ExpectNotificationsStep(step, *s); });
