@@ -6,6 +6,7 @@
 #include "FontActivationTracker.h"
 #include "FontManagerInterface.h"
 #include "GLogger.h"
+#include "GScopedFlag.h"
 #include "HostGuard.h"
 #include "LPFInterface.h"
 #include "PanelManager.h"
@@ -45,19 +46,6 @@ bool sShutDown = false;
 // or the pump again inside themselves.
 bool sTimerStepRunning = false;
 bool sPumpRunning = false;
-
-// Sets flag for the life of the object.
-class ScopedFlag
-{
-public:
-    explicit ScopedFlag(bool& flag) : mFlag(flag) { mFlag = true; }
-    ~ScopedFlag() { mFlag = false; }
-    ScopedFlag(const ScopedFlag&) = delete;
-    ScopedFlag& operator=(const ScopedFlag&) = delete;
-
-private:
-    bool& mFlag;
-};
 
 TSInt64 NowSeconds()
 {
@@ -241,7 +229,7 @@ void TimerStep(TUInt32 messageTime)
     {
         return;
     }
-    const ScopedFlag running(sTimerStepRunning);
+    const GScopedFlag running(sTimerStepRunning);
     // The gate moves before the step runs: a modal loop inside the step delivers further timer
     // messages, which must not start the step again.
     sTimerGate = now;
@@ -284,7 +272,7 @@ void NotificationPump(TUInt32 messageTime)
     {
         return;
     }
-    const ScopedFlag running(sPumpRunning);
+    const GScopedFlag running(sPumpRunning);
     // The next pump time is set before the service runs: a modal dialog inside it delivers timer
     // messages that must find the pump busy and its next time already in the future.
     ScheduleNextPump();
