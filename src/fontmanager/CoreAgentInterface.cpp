@@ -182,17 +182,23 @@ CFMutableDictionaryRef CreateFontReference(TUInt32 fontID, TSInt32 workgroupID)
 // --- Start-up and shutdown
 // ----------------------------------------------------------------------------------
 
-CoreAgentInterface::CoreAgentInterface()
+CoreAgentInterface::CoreAgentInterface() : mNotifications(std::make_shared<NotificationQueue>())
 {
+    // Open before the callback is registered: what the core reports while the connection is being
+    // made waits in the queue for the first drain.
+    NotificationDelivery::Open(mNotifications, this);
     InitializeCoreAgent(PortolanGlobals::GetPluginHostApp());
     InitializeDefaultWorkgroup(this);
 }
 
 CoreAgentInterface::~CoreAgentInterface()
 {
+    // A callback still running on the library's thread keeps its share of the queue; later ones
+    // find none.
+    NotificationDelivery::Close(mNotifications.get());
     const LPIResult code = LPICallWithFacade(&LPILoader::pfDestroyThreadInstance);
     LogLibraryFailure("DestroyThreadInstance", code);
-    mNotifications.Clear();
+    mNotifications->Clear();
 }
 
 void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)

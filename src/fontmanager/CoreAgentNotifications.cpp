@@ -130,25 +130,17 @@ void CoreAgentInterface::SetLastLivenessCheckTimeForTesting(std::time_t time)
 
 void CoreAgentInterface::NotificationCallback(TUInt32 type, const void* payload)
 {
-    FontManagerInterface* fontManager = GetFontManager();
-    auto* coreAgent = dynamic_cast<CoreAgentInterface*>(fontManager);
-    if (coreAgent == nullptr)
+    // Touches nothing of the font manager itself, which may be in the making or on its way out.
+    if (NotificationDelivery::Deliver(type, payload) == NotificationDelivery::EResult::kNoQueue)
     {
         TraceLog(0, "WARNING:  CoreAgentInterface::GetFontManager() returned NULL.");
-        return;
     }
-    CFMutableDictionaryRef dictionary = CreateNotificationDictionary(type, payload);
-    if (dictionary == nullptr)
-    {
-        return;
-    }
-    coreAgent->mNotifications.Append(std::make_unique<FontManagerNotification>(dictionary, coreAgent));
 }
 
 TSInt32 CoreAgentInterface::ProcessNotifications()
 {
     TSInt32 handled = 0;
-    while (std::unique_ptr<FontManagerNotification> notification = mNotifications.TakeFirst())
+    while (std::unique_ptr<FontManagerNotification> notification = mNotifications->TakeFirst())
     {
         try
         {

@@ -19,8 +19,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -459,6 +461,44 @@ TEST_F(CoreAgentTest, ThePluginLogStartsWithADatedSeparator)
     BeginPluginLog("PhotoshopCC2020.log");
     EXPECT_EQ(Calls("BeginLogging:PhotoshopCC2020.log"), 1);
     EXPECT_EQ(Calls("Log"), 1);
+}
+
+// The library calls back whenever it likes, on its own thread: while the font manager is being
+// made (before anyone can reach it) and while it is being destroyed (a library need not wait for a
+// callback in flight when it is unregistered). What arrives during the making waits for the first
+// drain; what arrives during the destruction never reaches freed memory (ASan's native run of
+// NotificationDeliveryTest covers the same ground).
+TEST_F(CoreAgentTest, NotificationsWhileTheFontManagerIsMadeAndDestroyed)
+{
+    FontManagerInterface::OnHostAppShuttingDown();
+    FakeExport<FakeLPI_NotifyOnRegisterProc>("FakeLPI_NotifyOnRegister")(kLPINotifyFontActivated, 3);
+    ASSERT_TRUE(FontManagerInterface::CompatibleFontManagerIsRunning(nullptr));
+    auto* coreAgent = dynamic_cast<CoreAgentInterface*>(FontManagerInterface::GetFontManager());
+    ASSERT_NE(coreAgent, nullptr);
+    EXPECT_EQ(coreAgent->CountQueuedNotifications(), 3u) << "the notifications of the making were kept";
+    EXPECT_EQ(coreAgent->ProcessNotifications(), 3);
+    EXPECT_EQ(sHost.mEvents, (std::vector<std::string>{"activated 1", "activated 2", "activated 3"}));
+    EXPECT_EQ(mLog.Count("WARNING:  CoreAgentInterface::GetFontManager() returned NULL."), 0u);
+    FakeExport<FakeLPI_NotifyOnRegisterProc>("FakeLPI_NotifyOnRegister")(kLPINotifyFontActivated, 0);
+
+    const auto startNotifying = FakeExport<FakeLPI_StartNotifyingProc>("FakeLPI_StartNotifying");
+    const auto finishNotifying = FakeExport<FakeLPI_FinishNotifyingProc>("FakeLPI_FinishNotifying");
+    for (int round = 0; round < 5; ++round)
+    {
+        coreAgent = dynamic_cast<CoreAgentInterface*>(FontManagerInterface::GetFontManager());
+        ASSERT_NE(coreAgent, nullptr);
+        startNotifying(kLPINotifyFontActivated, 10000, 1);
+        // Shut down while they arrive: once the first hundred are queued.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (coreAgent->CountQueuedNotifications() < 100 && std::chrono::steady_clock::now() < deadline)
+        {
+            std::this_thread::yield();
+        }
+        FontManagerInterface::OnHostAppShuttingDown();
+        EXPECT_EQ(FontManagerInterface::GetFontManager(), nullptr);
+        EXPECT_GE(finishNotifying(), 100) << "round " << round << ": the notifications arrived meanwhile";
+        ASSERT_TRUE(FontManagerInterface::CompatibleFontManagerIsRunning(nullptr)) << "round " << round;
+    }
 }
 
 TEST_F(CoreAgentTest, ShutdownUnregistersAndEndsTheConnection)

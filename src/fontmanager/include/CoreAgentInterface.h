@@ -14,6 +14,7 @@
 #include "LumorandPluginInterface.h"
 
 #include <ctime>
+#include <memory>
 
 class LPILoader;
 
@@ -94,7 +95,7 @@ public:
     // The callback registered with the library: queues the notification (any thread).
     static void NotificationCallback(TUInt32 type, const void* payload);
     // The number of notifications waiting.
-    std::size_t CountQueuedNotifications() { return mNotifications.Count(); }
+    std::size_t CountQueuedNotifications() { return mNotifications->Count(); }
 
     // Test support: the time of the last liveness check (seconds since the epoch; 0 = never).
     static void SetLastLivenessCheckTimeForTesting(std::time_t time);
@@ -116,5 +117,6 @@ private:
     bool HasPermission(LPI_ColumnIDProc LPILoader::*columnGetter, TSInt32 workgroupID);
     void HandleNotification(const FontManagerNotification& notification);
 
-    NotificationQueue mNotifications;
+    // Shared with the library's callbacks (NotificationDelivery): it outlives every one of them.
+    std::shared_ptr<NotificationQueue> mNotifications;
 };
