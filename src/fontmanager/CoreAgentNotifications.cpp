@@ -54,7 +54,9 @@ bool ReplicationRunning()
            PortolanGlobals::GetIncrementalReplicationRunning();
 }
 
-void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& host)
+} // namespace
+
+void CoreAgentInterface::HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& host)
 {
     const bool isLoggedIn = BooleanValue(notification, kPluginNotification_IsLoggedInKey, false);
     TSInt32 serverType = 1;
@@ -62,8 +64,14 @@ void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& 
     TraceLog(0, ">>> notification: Logged-in state changed to '%s'", isLoggedIn ? "true" : "false");
     host.PushLoggedInStateChangedNotification(isLoggedIn, serverType);
 
+    if (serverType == kPanelOnlyServerType)
+    {
+        return;
+    }
+    // From now on this is the answer to IsLoggedIn.
+    mLoggedIn = isLoggedIn ? 1 : 0;
     LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface();
-    if (serverType == kPanelOnlyServerType || framework == nullptr)
+    if (framework == nullptr)
     {
         return;
     }
@@ -94,6 +102,8 @@ void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& 
     }
 }
 
+namespace
+{
 void HandleFontNotification(CFDictionaryRef notification, HostAppInterface& host)
 {
     TSInt32 fontID = -1;
@@ -289,6 +299,7 @@ void CoreAgentInterface::HandleNotification(const FontManagerNotification& notif
         bool enabled = false;
         if (XCFDictionaryGetBoolean(dictionary, kPluginNotification_Enabled, enabled))
         {
+            mGoogleWebFontsEnabled = enabled ? 1 : 0;
             host->PushGoogleWebFontsEnabledNotificaton(enabled);
         }
     }
