@@ -1487,7 +1487,9 @@ bool CoreAgentInterface::IsLoggedIn()
     if (!PortolanGlobals::GetConnectedToCore() && !PortolanGlobals::GetPluginServicesEnabled() &&
         !Reconnect())
     {
-        return false;
+        // The core cannot be asked: what it last reported stands, and a user it never reported
+        // on is not taken for logged out (the caller tells that the core does not answer).
+        return mLoggedIn != 0;
     }
     if (mLoggedIn < 0)
     {

@@ -9,7 +9,8 @@ e2e_layout
 e2e_default_core_config
 e2e_install_core
 e2e_preferences CloseFontsOnDocClose=true
-# The command box of the reset: check the active document's fonts.
+# The user's reset: the Lumorand menu item, which opens the command box once the core answers
+# (check the active document's fonts); while the core is frozen it says so.
 e2e_ui_script <<<'commandbox 6'
 harbour=$(jsonpath "$E2E_DOCUMENTS/harbour.psd")
 coast=$(jsonpath "$E2E_DOCUMENTS/coast.psd")
@@ -29,6 +30,7 @@ e2e_play <<JSON
   {"do": "wait", "ms": 10000},
   {"do": "expect-responsive", "maxStallMs": 5000, "maxTotalMs": 15000},
   {"do": "expect-installed", "fonts": ["Caladea-Regular"], "installed": false},
+  {"do": "do-it", "expect": {"result": 0}},
   {"do": "run", "program": "$ctl", "arguments": "thaw", "expect": {"exitCode": 0}},
   {"do": "do-it", "expect": {"result": 0}},
   {"do": "wait-until", "timeoutMs": 4000, "condition":
@@ -41,12 +43,17 @@ e2e_play <<JSON
 ]}
 JSON
 log=$E2E_DIR/plugin.log
-# Given up by the relaunch policy, told once, back after the reset.
+# Given up by the relaunch policy and told once; the reset tried while frozen says the core does not
+# answer (neither logged out nor without workgroups); back after the reset once thawed.
+transcript=$E2E_DIR/ui-transcript.txt
 e2e_expect "$log" 'Agent not running, automatically relaunching agent and retrying command' 1
 e2e_expect "$log" 'Agent runs but does not answer; plugin functionality stays disabled' 1
-e2e_expect "$E2E_DIR/ui-transcript.txt" '^messagebox title=600 ' 1
-e2e_expect "$E2E_DIR/ui-transcript.txt" '^commandbox .* -> 6' 1
+e2e_expect "$log" 'Exiting CoreAgentInterface::Reconnect, Typehold cannot be reached' 1
 e2e_expect "$log" 'Exiting CoreAgentInterface::Reconnect, connected to Typehold again' 1
+dialogs=$(grep -oE '^(messagebox title=[0-9]+|commandbox)' "$transcript" | tr '\n' ' ' || true)
+[ "$dialogs" = "messagebox title=600 messagebox title=600 commandbox " ] ||
+    e2e_fail "dialogs: '$dialogs', expected the core-not-running message at the give-up and at the reset tried while frozen, then the command box"
+e2e_expect "$transcript" '^commandbox .* -> 6' 1
 e2e_expect "$log" 'Successfully launched Typehold at:' 1
 e2e_expect "$E2E_DIR/Lumorand/config/typehold.log" 'Frozen for 30000 ms'
 e2e_expect "$E2E_DIR/photoshop.txt" '^longest UI-thread stall: [0-9]+ ms in ' 1

@@ -314,12 +314,14 @@ TEST_F(CoreAgentTest, ACoreThatRunsButDoesNotAnswerWaitsForTheUsersReset)
     EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
     FailNextCalls("DeactivateFonts", 0, 0);
 
-    // A reset while the core still does not answer leaves everything as it is; the command box's
-    // question about workgroups does not blame the user for it.
+    // A reset while the core still does not answer leaves everything as it is, and the command
+    // box's questions do not blame the user for it (logged out, no workgroups): it goes on to
+    // tell that the core does not answer.
     FailNextCalls("InitAppInstance", 1, kLPIServiceUnavailable);
-    EXPECT_FALSE(mFontManager->IsLoggedIn());
+    EXPECT_TRUE(mFontManager->IsLoggedIn());
     EXPECT_EQ(Calls("InitAppInstance"), 1);
-    EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_EQ(mLog.Count("Exiting CoreAgentInterface::Reconnect, Typehold cannot be reached"), 1u);
+    EXPECT_FALSE(PortolanGlobals::IsPluginEnabled());
     EXPECT_TRUE(mFontManager->UserHasWorkgroups());
     EXPECT_EQ(Calls("GetAllWorkgroupsForUser"), 0);
 

@@ -84,10 +84,11 @@ public:
     bool IsCoreAgentProcessRunning() override;
     // The logged-in state as the core last reported it (asked when the connection was made, then
     // kept from its notifications): no call while the services are on. When the plug-in has given
-    // up on the core (services off, not connected), the state is not known: asking reconnects
-    // first (Reconnect). The command box asks this before anything else, which makes it the
-    // user's way back to a core that answers again. Yes without the library; no when the core
-    // could not be asked.
+    // up on the core (services off, not connected), asking reconnects first (Reconnect): the
+    // command box asks this before anything else, which makes it the user's way back to a core
+    // that answers again. Without a connection the last report stands, and no report counts as
+    // logged in (so that the caller goes on to tell that the core does not answer). Yes without
+    // the library.
     bool IsLoggedIn() override;
     void DoOnlineOffline() override;
     bool IsGoogleWebFontsEnabled() override;
