@@ -40,10 +40,11 @@ HMODULE LoadFramework()
     if (module == nullptr)
     {
         const DWORD error = GetLastError();
-        GLogger::GetInstance().Log("Plugin", GLogger::kError,
-                                   "The framework library %s cannot be loaded (error %lu); the plug-in runs "
-                                   "without preferences and dialogs and does no font work",
-                                   besidePlugin.c_str(), static_cast<unsigned long>(error));
+        GLogger::GetInstance().Log(
+            "Plugin", GLogger::kError,
+            "The framework library %s cannot be loaded from '%s' (error %lu); the plug-in "
+            "runs without preferences and dialogs and does no font work",
+            kLumorandFrameworkLibraryName, besidePlugin.c_str(), static_cast<unsigned long>(error));
         return nullptr;
     }
     TraceLog(0, "Loaded %s from '%s'", kLumorandFrameworkLibraryName, besidePlugin.c_str());
