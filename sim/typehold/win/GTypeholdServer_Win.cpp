@@ -140,13 +140,8 @@ void GTypeholdServer::Serve(std::unique_ptr<GPipeConnection> connection)
             break;
         }
         greeted = true;
-        GCFHolder<CFMutableDictionaryRef> reply;
-        GCFHolder<CFMutableDictionaryRef> freezeReply(CreateMutableDictionary());
-        if (HandleFreezeRequest(dictionary, freezeReply.Get()))
-        {
-            reply = std::move(freezeReply);
-        }
-        else
+        GCFHolder<CFMutableDictionaryRef> reply(HandleFreezeRequest(dictionary));
+        if (!reply)
         {
             const std::string name = hello ? MessageString(dictionary, protocol::kClientKey) : client.key;
             if (name.rfind(protocol::kControlClientPrefix, 0) != 0)
@@ -317,19 +312,22 @@ void GTypeholdServer::WaitWhileFrozen()
     }
 }
 
-bool GTypeholdServer::HandleFreezeRequest(CFDictionaryRef request, CFMutableDictionaryRef reply)
+CFMutableDictionaryRef GTypeholdServer::HandleFreezeRequest(CFDictionaryRef request)
 {
     const std::string op = MessageString(request, protocol::kOpKey);
+    TErrorCode code = CoreErrorCodes::kSuccess;
     if (op == protocol::kOpFreeze)
     {
         const long long durationMs = MessageInt(request, "ms", 0);
         if (durationMs < 0)
         {
             ServerLog(GLogger::kWarning, "Freeze refused: a negative duration (%lld ms)", durationMs);
-            SetInt(reply, protocol::kResultKey, CoreErrorCodes::kInvalidParam);
-            return true;
+            code = CoreErrorCodes::kInvalidParam;
         }
-        Freeze(durationMs);
+        else
+        {
+            Freeze(durationMs);
+        }
     }
     else if (op == protocol::kOpThaw)
     {
@@ -337,10 +335,11 @@ bool GTypeholdServer::HandleFreezeRequest(CFDictionaryRef request, CFMutableDict
     }
     else
     {
-        return false;
+        return nullptr;
     }
-    SetInt(reply, protocol::kResultKey, CoreErrorCodes::kSuccess);
-    return true;
+    CFMutableDictionaryRef reply = CreateMutableDictionary();
+    SetInt(reply, protocol::kResultKey, code);
+    return reply;
 }
 
 void GTypeholdServer::Shutdown()

@@ -51,8 +51,8 @@ private:
     void Thaw(const char* why);
     // Returns once the server is not frozen (at once when it is not).
     void WaitWhileFrozen();
-    // Answers Freeze and Thaw; false for any other request.
-    bool HandleFreezeRequest(CFDictionaryRef request, CFMutableDictionaryRef reply);
+    // The reply to Freeze and Thaw (the caller releases it); null for any other request.
+    CFMutableDictionaryRef HandleFreezeRequest(CFDictionaryRef request);
 
     static HANDLE CreatePipeInstance(bool first);
     void Listen(HANDLE pipe);
