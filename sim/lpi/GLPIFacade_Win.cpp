@@ -7,8 +7,6 @@ using namespace typehold;
 
 namespace
 {
-// A call answers within this time or the connection counts as broken.
-constexpr DWORD kCallTimeoutMs = 120000;
 // Waiting for a busy pipe instance while connecting.
 constexpr DWORD kConnectWaitMs = 2000;
 
@@ -38,8 +36,9 @@ GLPIFacade::GLPIFacade() : mClientName(ProcessName() + ":" + std::to_string(GetC
 {
 }
 
-std::unique_ptr<GPipeConnection> GLPIFacade::Open(const char* role)
+std::unique_ptr<GPipeConnection> GLPIFacade::Open(const char* role, bool& outUnanswered)
 {
+    outUnanswered = false;
     DWORD error = 0;
     std::unique_ptr<GPipeConnection> pipe =
         GPipeConnection::Connect(protocol::kPipeName, kConnectWaitMs, error);
@@ -54,9 +53,14 @@ std::unique_ptr<GPipeConnection> GLPIFacade::Open(const char* role)
     SetInt(hello.Get(), protocol::kPidKey, GetCurrentProcessId());
     SetInt(hello.Get(), protocol::kAppTypeKey, mAppType);
     CFTypeRef reply = nullptr;
-    if (pipe->WriteValue(hello.Get(), kCallTimeoutMs) != GPipeConnection::EStatus::kOK ||
-        pipe->ReadValue(reply, kCallTimeoutMs) != GPipeConnection::EStatus::kOK)
+    GPipeConnection::EStatus status = pipe->WriteValue(hello.Get(), kCallTimeoutMs);
+    if (status == GPipeConnection::EStatus::kOK)
     {
+        status = pipe->ReadValue(reply, kCallTimeoutMs);
+    }
+    if (status != GPipeConnection::EStatus::kOK)
+    {
+        outUnanswered = status == GPipeConnection::EStatus::kTimedOut;
         return nullptr;
     }
     CFRelease(reply);
@@ -70,11 +74,16 @@ LPIFacade GLPIFacade::Get()
         std::lock_guard<std::mutex> lock(mMutex);
         if (mState == EState::kIdle)
         {
-            mCalls = Open(protocol::kRoleCalls);
+            bool unanswered = false;
+            mCalls = Open(protocol::kRoleCalls, unanswered);
             if (mCalls)
             {
                 mState = EState::kConnected;
                 connected = true;
+            }
+            else if (unanswered)
+            {
+                mState = EState::kBroken;
             }
         }
     }
@@ -172,7 +181,8 @@ void GLPIFacade::StartDelivery()
     std::unique_ptr<GPipeConnection> pipe;
     {
         std::lock_guard<std::mutex> lock(mMutex); // for the client name and host application code
-        pipe = Open(protocol::kRoleNotifications);
+        bool unanswered = false;
+        pipe = Open(protocol::kRoleNotifications, unanswered);
     }
     if (!pipe)
     {

@@ -4,9 +4,15 @@
 // registered callback.
 //
 // States: idle (no connection; GetPluginFacadeInstance tries to connect) -> connected -> broken
-// (a call met a closed pipe: every call answers kLPIServiceUnavailable until Reset, which makes
-// the facade idle again). The facade object itself lives as long as the process, so a facade
-// pointer a caller still holds never dangles.
+// (a call met a closed pipe, or the core did not answer in time: every call answers
+// kLPIServiceUnavailable at once until Reset, which makes the facade idle again). A core whose
+// pipe accepts the connection but which does not answer the connection's hello in time breaks the
+// facade as well; a core whose pipe does not exist leaves it idle (the next call tries again,
+// which costs nothing). The facade object itself lives as long as the process, so a facade pointer
+// a caller still holds never dangles.
+//
+// No call waits longer than kCallTimeoutMs for the core: a core that keeps its pipe open but
+// stops answering costs the caller that long once, then the facade is broken.
 
 #include "GPipeConnection.h"
 #include "LumorandPluginInterface.h"
@@ -19,6 +25,10 @@
 class GLPIFacade
 {
 public:
+    // How long a call (or a new connection's hello) waits for the core's answer before it gives
+    // up with kLPIServiceUnavailable.
+    static constexpr DWORD kCallTimeoutMs = 1500;
+
     static GLPIFacade& Instance();
 
     // The facade, connected when the core can be reached and the facade is not broken.
@@ -53,7 +63,8 @@ private:
     ~GLPIFacade() = delete; // lives as long as the process
 
     // Opens a connection and says who this client is; null when the core cannot be reached.
-    std::unique_ptr<GPipeConnection> Open(const char* role);
+    // outUnanswered tells a core that took the connection but did not answer its hello.
+    std::unique_ptr<GPipeConnection> Open(const char* role, bool& outUnanswered);
     // Starts the notification thread for the remembered callback (mNotifyMutex held).
     void StartDelivery();
     // Stops and joins the notification thread (mNotifyMutex held).

@@ -6,8 +6,11 @@
 // the timer messages between steps and while a step waits.
 
 #include "ScenarioPlayer.h"
+#include "UIResponsiveness.h"
 
+#include <cstddef>
 #include <functional>
+#include <string>
 
 // Runs the loop until the scenario ends; returns the scenario's exit code.
 int RunMainWindow(ScenarioPlayer& player, unsigned timerMs);
@@ -15,3 +18,11 @@ int RunMainWindow(ScenarioPlayer& player, unsigned timerMs);
 // Called when the main window receives WM_FONTCHANGE (the font manager broadcasts it after each
 // change of the active fonts).
 void SetFontChangeHandler(std::function<void()> handler);
+
+// What the responsiveness measurement reads at each timer message: the transcript's line count and
+// the plug-in call in progress (the host's description, empty outside calls).
+void SetResponsivenessSources(std::function<std::size_t()> lineCount,
+                              std::function<std::string()> currentCall);
+// The main window's measurement of its thread's responsiveness (complete once RunMainWindow has
+// returned).
+const UIResponsiveness& MainWindowResponsiveness();

@@ -11,15 +11,33 @@ constexpr wchar_t kWindowTitle[] = L"Adobe Photoshop 2020";
 ScenarioPlayer* sPlayer = nullptr;
 std::function<void()> sFontChangeHandler;
 
+// The responsiveness of this thread: every processed step timer message closes a gap.
+UIResponsiveness sResponsiveness;
+std::function<std::size_t()> sLineCount;
+std::function<std::string()> sCurrentCall;
+
+std::size_t LineCount()
+{
+    return sLineCount ? sLineCount() : 0;
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
     {
     case WM_TIMER:
-        if (wParam == kStepTimer && sPlayer != nullptr && !sPlayer->Tick())
+        if (wParam == kStepTimer && sPlayer != nullptr)
         {
-            KillTimer(window, kStepTimer);
-            PostQuitMessage(0);
+            sResponsiveness.TimerMessage(UIResponsiveness::Clock::now(), LineCount(),
+                                         sCurrentCall ? sCurrentCall() : std::string());
+            sResponsiveness.StepStarted(UIResponsiveness::Clock::now(), LineCount());
+            const bool goesOn = sPlayer->Tick();
+            sResponsiveness.StepEnded(UIResponsiveness::Clock::now(), LineCount());
+            if (!goesOn)
+            {
+                KillTimer(window, kStepTimer);
+                PostQuitMessage(0);
+            }
         }
         return 0;
     case WM_FONTCHANGE:
@@ -40,6 +58,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void SetFontChangeHandler(std::function<void()> handler)
 {
     sFontChangeHandler = std::move(handler);
+}
+
+void SetResponsivenessSources(std::function<std::size_t()> lineCount,
+                              std::function<std::string()> currentCall)
+{
+    sLineCount = std::move(lineCount);
+    sCurrentCall = std::move(currentCall);
+}
+
+const UIResponsiveness& MainWindowResponsiveness()
+{
+    return sResponsiveness;
 }
 
 int RunMainWindow(ScenarioPlayer& player, unsigned timerMs)
@@ -69,12 +99,14 @@ int RunMainWindow(ScenarioPlayer& player, unsigned timerMs)
 
     sPlayer = &player;
     SetTimer(window, kStepTimer, timerMs, nullptr);
+    sResponsiveness.Start(UIResponsiveness::Clock::now(), LineCount());
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
     {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    sResponsiveness.Finish(UIResponsiveness::Clock::now(), LineCount());
     if (!player.Finished())
     {
         player.Abort("the main window's message loop ended");

@@ -7,6 +7,8 @@
 #include "GStringEncodings.h"
 #include "HostVersion.h"
 #include "MainWindow.h"
+#include "ResponsivenessSteps.h"
+#include "ScenarioValues.h"
 
 #include <windows.h>
 
@@ -124,11 +126,18 @@ int main()
     SimSession session{host, options.mPluginsFolder};
     RegisterBasicSteps(player, session);
     RegisterDocumentSteps(player, session, MachineFontFolders());
+    RegisterResponsivenessSteps(player, transcript, options.mTranscriptPath);
     if (!player.Load(options.mScenarioPath))
     {
         return 2;
     }
+    SetResponsivenessSources([&transcript] { return transcript.LineCount(); },
+                             [&host] { return host.CurrentCallDescription(); });
     const int exitCode = RunMainWindow(player, options.mTimerMs);
+    // The last line of every transcript: how responsive the user-interface thread stayed.
+    std::vector<std::string> lines;
+    ReadFileLines(options.mTranscriptPath, lines);
+    transcript.Line(MainWindowResponsiveness().Summary(lines));
     sHost = nullptr;
     return exitCode;
 }

@@ -102,6 +102,12 @@ bool RecordFlag(CFDictionaryRef record, CFStringRef key)
     return XCFDictionaryGetNumber(record, key, &number) && number != 0;
 }
 
+// The answers that mean that the core cannot be reached.
+bool IsAgentGone(LPIResult code)
+{
+    return code == kLPIAgentShutdown || code == kLPIServiceUnavailable;
+}
+
 TSInt32 ResultOf(LPIResult code)
 {
     return code == 0 ? 0 : -1;
@@ -182,17 +188,23 @@ CFMutableDictionaryRef CreateFontReference(TUInt32 fontID, TSInt32 workgroupID)
 // --- Start-up and shutdown
 // ----------------------------------------------------------------------------------
 
-CoreAgentInterface::CoreAgentInterface()
+CoreAgentInterface::CoreAgentInterface() : mNotifications(std::make_shared<NotificationQueue>())
 {
+    // Open before the callback is registered: what the core reports while the connection is being
+    // made waits in the queue for the first drain.
+    NotificationDelivery::Open(mNotifications, this);
     InitializeCoreAgent(PortolanGlobals::GetPluginHostApp());
     InitializeDefaultWorkgroup(this);
 }
 
 CoreAgentInterface::~CoreAgentInterface()
 {
+    // A callback still running on the library's thread keeps its share of the queue; later ones
+    // find none.
+    NotificationDelivery::Close(mNotifications.get());
     const LPIResult code = LPICallWithFacade(&LPILoader::pfDestroyThreadInstance);
     LogLibraryFailure("DestroyThreadInstance", code);
-    mNotifications.Clear();
+    mNotifications->Clear();
 }
 
 void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
@@ -206,6 +218,15 @@ void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
     if (initCode != 0)
     {
         LogLibraryFailure("InitAppInstance", initCode);
+        if (IsAgentGone(initCode))
+        {
+            // Nothing to learn about schemas from a core that cannot be reached.
+            TraceLog(0, "Core Agent process does not answer; rc=%d", static_cast<int>(initCode));
+            ShowCoreNotRunningMessage();
+            DisableServices();
+            TraceLog(-1, "Exiting CoreAgentInterface::InitializeCoreAgent");
+            return;
+        }
         if (!AreSchemaVersionsInSync())
         {
             DisableServices();
@@ -238,8 +259,9 @@ void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
         PortolanGlobals::SetPluginServicesEnabled(true);
         PortolanGlobals::SetConnectedToCore(true);
         PortolanGlobals::SetLoggedIn(true);
+        AskSessionState();
     }
-    else if (threadCode == kLPIAgentNotFound)
+    else if (threadCode == kLPIAgentNotFound || IsAgentGone(threadCode))
     {
         TraceLog(0, "Core Agent process not found");
         ShowCoreNotRunningMessage();
@@ -299,6 +321,8 @@ void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
 template <typename Call>
 LPIResult CoreAgentInterface::CallWithRelaunch(Call&& call)
 {
+    // A core given up on earlier waits for the user's reset: no relaunch, no second wait.
+    const bool relaunchAllowed = PortolanGlobals::GetConnectedToCore();
     bool silentRelaunchAllowed = true;
     for (;;)
     {
@@ -310,12 +334,18 @@ LPIResult CoreAgentInterface::CallWithRelaunch(Call&& call)
         LPIFacade facade =
             loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
         const LPIResult code = call(*loader, facade);
-        if (code != kLPIAgentShutdown && code != kLPIServiceUnavailable)
+        if (!IsAgentGone(code))
         {
             return code;
         }
         TraceLog(0, "Agent not running:  error code = %s",
                  code == kLPIAgentShutdown ? "GAgentIF_kShutdown" : "GIPCClient_kServiceUnavailable");
+        if (!relaunchAllowed)
+        {
+            TraceLog(0, "Agent not running and plugin functionality is disabled: not relaunching");
+            return code;
+        }
+        ERunningCore runningCore = ERunningCore::kReconnect;
         if (silentRelaunchAllowed)
         {
             TraceLog(0, "Agent not running, automatically relaunching agent and retrying command");
@@ -326,30 +356,67 @@ LPIResult CoreAgentInterface::CallWithRelaunch(Call&& call)
             DisableServices();
             ShowCoreNotRunningMessage();
             TraceLog(0, "Agent not running, relaunching agent and retrying command");
+            // A core that runs has had its second chance; only a core that had gone and is
+            // launched anew earns another try.
+            runningCore = ERunningCore::kGiveUp;
         }
-        if (RelaunchObsidianAgent() != 0)
+        const TSInt32 relaunched = RelaunchObsidianAgent(runningCore);
+        if (relaunched == kCoreDoesNotAnswer)
+        {
+            TraceLog(0, "Agent runs but does not answer; plugin functionality stays disabled");
+            return code;
+        }
+        if (relaunched != kRelaunched)
         {
             TraceLog(0, "Agent not running, done attempting to relaunch.  Disabling plugin functionality");
             DisableServices();
             return code;
         }
+        if (runningCore == ERunningCore::kGiveUp)
+        {
+            // The retry after a fresh launch is the last one.
+            const LPIResult lastCode = call(*loader, loader->pfGetPluginFacadeInstance != nullptr
+                                                         ? loader->pfGetPluginFacadeInstance()
+                                                         : nullptr);
+            if (IsAgentGone(lastCode))
+            {
+                TraceLog(0, "Agent not running after a relaunch; plugin functionality stays disabled");
+            }
+            return lastCode;
+        }
     }
 }
 
-TSInt32 CoreAgentInterface::RelaunchObsidianAgent()
+TSInt32 CoreAgentInterface::RelaunchObsidianAgent(ERunningCore runningCore, bool askUser)
 {
     TraceLog(1, "Entering CoreAgentInterface::RelaunchObsidianAgent");
-    TSInt32 result = 0;
+    TSInt32 result = kRelaunched;
     for (;;)
     {
-        result = LaunchObsidianAgentIfNeeded();
-        if (result == 0)
+        TUTF8String runningFolder;
+        if (GetPathToRunningProcessExe(kTypeholdExecutableName, runningFolder) == CoreErrorCodes::kSuccess)
+        {
+            // A second core would not start beside it; what it needs is a fresh connection.
+            if (runningCore == ERunningCore::kGiveUp)
+            {
+                TraceLog(0, "Typehold is running in '%s' but did not answer", runningFolder.c_str());
+                result = kCoreDoesNotAnswer;
+                break;
+            }
+            TraceLog(0, "Typehold is running in '%s': connecting to it afresh", runningFolder.c_str());
+            result = kRelaunched;
+        }
+        else
+        {
+            result = LaunchObsidianAgentIfNeeded();
+        }
+        if (result == kRelaunched)
         {
             LogLibraryFailure("ResetPluginFacadeInstance", LPICall(&LPILoader::pfResetPluginFacadeInstance));
             break;
         }
         LPFInterface* framework = Framework();
-        if (framework == nullptr || !framework->AskRetryLaunch(GetRunningStandalone()))
+        if (!askUser || framework == nullptr || !framework->AskRetryLaunch(GetRunningStandalone()))
         {
             break;
         }
@@ -361,13 +428,66 @@ TSInt32 CoreAgentInterface::RelaunchObsidianAgent()
 TSInt32 CoreAgentInterface::LaunchObsidianAgentIfNeeded()
 {
     TraceLog(1, "Entering CoreAgentInterface::LaunchObsidianAgentIfNeeded");
-    const TSInt32 result = FindAndLaunchTypehold(nullptr) == 0 ? 0 : 2;
+    const TSInt32 result = FindAndLaunchTypehold(nullptr) == 0 ? kRelaunched : kRelaunchFailed;
     TraceLog(-1, "Exiting CoreAgentInterface::LaunchObsidianAgentIfNeeded, returning %d", result);
     return result;
 }
 
+bool CoreAgentInterface::Reconnect()
+{
+    if (PortolanGlobals::GetConnectedToCore())
+    {
+        return true;
+    }
+    TraceLog(1, "Entering CoreAgentInterface::Reconnect");
+    bool connected = false;
+    if (LPILoader::GetSharedInstance() != nullptr &&
+        RelaunchObsidianAgent(ERunningCore::kReconnect, false) == kRelaunched)
+    {
+        const LPIResult initCode = LPICallWithFacade(
+            &LPILoader::pfInitAppInstance, static_cast<std::int32_t>(PortolanGlobals::GetHostAppType()), 0u);
+        const LPIResult threadCode = initCode == 0 ? LPICallWithFacade(&LPILoader::pfInitThreadInstance) : 0;
+        LogLibraryFailure("InitAppInstance", initCode);
+        LogLibraryFailure("InitThreadInstance", threadCode);
+        connected = initCode == 0 && threadCode == 0;
+        if (connected)
+        {
+            AskSessionState();
+            LogLibraryFailure("RegisterForNotifications",
+                              LPICallWithFacade(&LPILoader::pfRegisterForNotifications,
+                                                &CoreAgentInterface::NotificationCallback));
+            LogLibraryFailure("EnableDesignActivation",
+                              LPICallWithFacade(&LPILoader::pfEnableDesignActivation));
+            PortolanGlobals::SetPluginServicesEnabled(true);
+            PortolanGlobals::SetConnectedToCore(true);
+            PortolanGlobals::SetLoggedIn(mLoggedIn == 1);
+        }
+    }
+    TraceLog(-1, "Exiting CoreAgentInterface::Reconnect, %s",
+             connected ? "connected to Typehold again" : "Typehold cannot be reached");
+    return connected;
+}
+
 // --- Queries
 // -------------------------------------------------------------------------------------------------
+
+void CoreAgentInterface::AskSessionState()
+{
+    mLoggedIn = -1;
+    mRunningStandalone = -1;
+    mGoogleWebFontsEnabled = -1;
+    std::uint32_t loggedIn = 0;
+    const LPIResult code = LPICallWithFacade(&LPILoader::pfGetIsLoggedIn, &loggedIn);
+    LogLibraryFailure("GetIsLoggedIn", code);
+    if (code == 0)
+    {
+        mLoggedIn = loggedIn != 0 ? 1 : 0;
+    }
+    GetRunningStandalone();
+    IsGoogleWebFontsEnabled();
+    TraceLog(0, "Session: loggedIn=%d, standalone=%d, googleWebFonts=%d", mLoggedIn, mRunningStandalone,
+             mGoogleWebFontsEnabled);
+}
 
 bool CoreAgentInterface::GetRunningStandalone()
 {
@@ -375,10 +495,18 @@ bool CoreAgentInterface::GetRunningStandalone()
     {
         return true;
     }
-    std::uint32_t standalone = 0;
-    LogLibraryFailure("GetRunningStandalone",
-                      LPICallWithFacade(&LPILoader::pfGetRunningStandalone, &standalone));
-    return standalone != 0;
+    if (mRunningStandalone < 0)
+    {
+        std::uint32_t standalone = 0;
+        const LPIResult code = LPICallWithFacade(&LPILoader::pfGetRunningStandalone, &standalone);
+        LogLibraryFailure("GetRunningStandalone", code);
+        if (code != 0)
+        {
+            return false;
+        }
+        mRunningStandalone = standalone != 0 ? 1 : 0;
+    }
+    return mRunningStandalone == 1;
 }
 
 TSInt32 CoreAgentInterface::UnregisterForNotifications()
@@ -1231,6 +1359,13 @@ TSInt32 CoreAgentInterface::GetAllWorkgroupsForUser(CFMutableArrayRef outWorkgro
 
 bool CoreAgentInterface::UserHasWorkgroups()
 {
+    if (!PortolanGlobals::GetConnectedToCore())
+    {
+        // Not known without the core: the caller's check of the services tells the user why
+        // nothing works, not a missing workgroup.
+        TraceLog(0, "CoreAgentInterface::UserHasWorkgroups: not connected to Typehold, answering yes");
+        return true;
+    }
     CFMutableArrayRef workgroups = CreateMutableArray();
     if (workgroups == nullptr)
     {
@@ -1349,10 +1484,26 @@ bool CoreAgentInterface::IsLoggedIn()
     {
         return true;
     }
-    std::uint32_t loggedIn = 0;
-    const LPIResult code = LPICallWithFacade(&LPILoader::pfGetIsLoggedIn, &loggedIn);
-    LogLibraryFailure("GetIsLoggedIn", code);
-    return code == 0 && loggedIn != 0;
+    if (!PortolanGlobals::GetConnectedToCore() && !PortolanGlobals::GetPluginServicesEnabled() &&
+        !Reconnect())
+    {
+        // The core cannot be asked: what it last reported stands, and a user it never reported
+        // on is not taken for logged out (the caller tells that the core does not answer).
+        return mLoggedIn != 0;
+    }
+    if (mLoggedIn < 0)
+    {
+        // Connected without the session's state (a connection made before it could be asked).
+        std::uint32_t loggedIn = 0;
+        const LPIResult code = LPICallWithFacade(&LPILoader::pfGetIsLoggedIn, &loggedIn);
+        LogLibraryFailure("GetIsLoggedIn", code);
+        if (code != 0)
+        {
+            return false;
+        }
+        mLoggedIn = loggedIn != 0 ? 1 : 0;
+    }
+    return mLoggedIn == 1;
 }
 
 void CoreAgentInterface::DoOnlineOffline()
@@ -1365,10 +1516,18 @@ void CoreAgentInterface::DoOnlineOffline()
 
 bool CoreAgentInterface::IsGoogleWebFontsEnabled()
 {
-    std::uint32_t enabled = 0;
-    const LPIResult code = LPICallWithFacade(&LPILoader::pfGetIsGoogleWebFontsEnabled, &enabled);
-    LogLibraryFailure("GetIsGoogleWebFontsEnabled", code);
-    return code == 0 && enabled != 0;
+    if (mGoogleWebFontsEnabled < 0)
+    {
+        std::uint32_t enabled = 0;
+        const LPIResult code = LPICallWithFacade(&LPILoader::pfGetIsGoogleWebFontsEnabled, &enabled);
+        LogLibraryFailure("GetIsGoogleWebFontsEnabled", code);
+        if (code != 0)
+        {
+            return false;
+        }
+        mGoogleWebFontsEnabled = enabled != 0 ? 1 : 0;
+    }
+    return mGoogleWebFontsEnabled == 1;
 }
 
 std::map<TUInt32, bool> CoreAgentInterface::GetClientFontActivationStates(const std::vector<TUInt32>& fontIDs)

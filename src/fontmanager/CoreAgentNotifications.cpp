@@ -54,7 +54,9 @@ bool ReplicationRunning()
            PortolanGlobals::GetIncrementalReplicationRunning();
 }
 
-void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& host)
+} // namespace
+
+void CoreAgentInterface::HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& host)
 {
     const bool isLoggedIn = BooleanValue(notification, kPluginNotification_IsLoggedInKey, false);
     TSInt32 serverType = 1;
@@ -62,8 +64,14 @@ void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& 
     TraceLog(0, ">>> notification: Logged-in state changed to '%s'", isLoggedIn ? "true" : "false");
     host.PushLoggedInStateChangedNotification(isLoggedIn, serverType);
 
+    if (serverType == kPanelOnlyServerType)
+    {
+        return;
+    }
+    // From now on this is the answer to IsLoggedIn.
+    mLoggedIn = isLoggedIn ? 1 : 0;
     LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface();
-    if (serverType == kPanelOnlyServerType || framework == nullptr)
+    if (framework == nullptr)
     {
         return;
     }
@@ -94,6 +102,8 @@ void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& 
     }
 }
 
+namespace
+{
 void HandleFontNotification(CFDictionaryRef notification, HostAppInterface& host)
 {
     TSInt32 fontID = -1;
@@ -130,25 +140,17 @@ void CoreAgentInterface::SetLastLivenessCheckTimeForTesting(std::time_t time)
 
 void CoreAgentInterface::NotificationCallback(TUInt32 type, const void* payload)
 {
-    FontManagerInterface* fontManager = GetFontManager();
-    auto* coreAgent = dynamic_cast<CoreAgentInterface*>(fontManager);
-    if (coreAgent == nullptr)
+    // Touches nothing of the font manager itself, which may be in the making or on its way out.
+    if (NotificationDelivery::Deliver(type, payload) == NotificationDelivery::EResult::kNoQueue)
     {
         TraceLog(0, "WARNING:  CoreAgentInterface::GetFontManager() returned NULL.");
-        return;
     }
-    CFMutableDictionaryRef dictionary = CreateNotificationDictionary(type, payload);
-    if (dictionary == nullptr)
-    {
-        return;
-    }
-    coreAgent->mNotifications.Append(std::make_unique<FontManagerNotification>(dictionary, coreAgent));
 }
 
 TSInt32 CoreAgentInterface::ProcessNotifications()
 {
     TSInt32 handled = 0;
-    while (std::unique_ptr<FontManagerNotification> notification = mNotifications.TakeFirst())
+    while (std::unique_ptr<FontManagerNotification> notification = mNotifications->TakeFirst())
     {
         try
         {
@@ -297,6 +299,7 @@ void CoreAgentInterface::HandleNotification(const FontManagerNotification& notif
         bool enabled = false;
         if (XCFDictionaryGetBoolean(dictionary, kPluginNotification_Enabled, enabled))
         {
+            mGoogleWebFontsEnabled = enabled ? 1 : 0;
             host->PushGoogleWebFontsEnabledNotificaton(enabled);
         }
     }

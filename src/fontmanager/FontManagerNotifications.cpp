@@ -77,6 +77,21 @@ CFBooleanRef BooleanFromByte(const void* payload)
 {
     return payload != nullptr && *static_cast<const TUInt8*>(payload) != 0 ? kCFBooleanTrue : kCFBooleanFalse;
 }
+
+// The open queue, read by callbacks on the library's threads.
+struct DeliverySlot
+{
+    GMutex mutex;
+    std::shared_ptr<NotificationQueue> queue;
+    FontManagerInterface* fontManager = nullptr;
+};
+
+DeliverySlot& Slot()
+{
+    // Never destroyed: a callback may still arrive while the process ends.
+    static DeliverySlot* sSlot = new DeliverySlot();
+    return *sSlot;
+}
 } // namespace
 
 FontManagerNotification::FontManagerNotification(CFMutableDictionaryRef dictionary,
@@ -141,6 +156,56 @@ void NotificationQueue::Clear()
             released.swap(mNotifications);
         }
     }
+}
+
+void NotificationDelivery::Open(const std::shared_ptr<NotificationQueue>& queue,
+                                FontManagerInterface* fontManager)
+{
+    DeliverySlot& slot = Slot();
+    GScopedLock lock(slot.mutex, true, new GBlockingLockStrategy());
+    slot.queue = queue;
+    slot.fontManager = fontManager;
+}
+
+void NotificationDelivery::Close(const NotificationQueue* queue)
+{
+    std::shared_ptr<NotificationQueue> released;
+    {
+        DeliverySlot& slot = Slot();
+        GScopedLock lock(slot.mutex, true, new GBlockingLockStrategy());
+        if (slot.queue.get() == queue)
+        {
+            released.swap(slot.queue);
+            slot.fontManager = nullptr;
+        }
+    }
+    // The slot's share goes here, outside the lock.
+}
+
+NotificationDelivery::EResult NotificationDelivery::Deliver(TUInt32 type, const void* payload)
+{
+    std::shared_ptr<NotificationQueue> queue;
+    FontManagerInterface* fontManager = nullptr;
+    {
+        DeliverySlot& slot = Slot();
+        GScopedLock lock(slot.mutex, true, new GBlockingLockStrategy());
+        if (lock.IsLocked())
+        {
+            queue = slot.queue;
+            fontManager = slot.fontManager;
+        }
+    }
+    if (queue == nullptr)
+    {
+        return EResult::kNoQueue;
+    }
+    CFMutableDictionaryRef dictionary = CreateNotificationDictionary(type, payload);
+    if (dictionary == nullptr ||
+        !queue->Append(std::make_unique<FontManagerNotification>(dictionary, fontManager)))
+    {
+        return EResult::kNotHandled;
+    }
+    return EResult::kQueued;
 }
 
 CFMutableDictionaryRef CreateNotificationDictionary(TUInt32 type, const void* payload)

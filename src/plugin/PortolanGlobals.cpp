@@ -405,6 +405,8 @@ bool PortolanGlobals::IsPluginOperational()
     {
         return false;
     }
+    // With the services on, the font manager answers what the core last reported: the timer step
+    // that asks this every second never waits for the core.
     FontManagerInterface* fontManager = FontManagerInterface::GetFontManager();
     return fontManager != nullptr && fontManager->IsLoggedIn();
 }

@@ -31,7 +31,8 @@ e2e_play <<JSON
   {"do": "expect-installed", "fonts": ["Caladea-Regular"], "installed": false},
   {"do": "close", "document": "garbage.psd"},
   {"do": "close", "document": "truncated.psd"},
-  {"do": "quit", "expect": {"result": 0}}
+  {"do": "quit", "expect": {"result": 0}},
+  {"do": "expect-responsive", "maxStallMs": 5000, "maxTotalMs": 15000}
 ]}
 JSON
 log=$E2E_DIR/plugin.log

@@ -19,8 +19,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -261,19 +263,32 @@ TEST_F(CoreAgentTest, StartUpLaunchesTheCoreAndConnects)
 
 TEST_F(CoreAgentTest, ACommandMeetingShutdownOnceIsRetriedAfterASilentRelaunch)
 {
+    // The core runs: the relaunch connects to it afresh.
     FailNextCalls("DeactivateFonts", 1, kLPIAgentShutdown);
     EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), 0);
     EXPECT_EQ(Calls("DeactivateFonts"), 2);
     EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 1);
     EXPECT_EQ(mLog.Count("Agent not running:  error code = GAgentIF_kShutdown"), 1u);
     EXPECT_EQ(mLog.Count("Agent not running, automatically relaunching agent and retrying command"), 1u);
-    EXPECT_EQ(mLog.Count("Successfully launched Typehold at: "), 1u);
+    EXPECT_EQ(mLog.Count("': connecting to it afresh"), 1u);
+    EXPECT_EQ(mLog.Count("Successfully launched Typehold at: "), 0u);
+
+    // The core has gone: the relaunch launches it.
+    ASSERT_EQ(TerminateProcessesIn(FolderOfWindowsPath(CoreAgentEnvironment::sCorePath)), 1);
+    FailNextCalls("DeactivateFonts", 1, kLPIServiceUnavailable);
+    EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), 0);
+    EXPECT_EQ(Calls("DeactivateFonts"), 4);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 2);
+    EXPECT_EQ(mLog.Count("Successfully launched Typehold at: " + CoreAgentEnvironment::sCorePath), 1u);
     EXPECT_TRUE(PortolanGlobals::GetPluginServicesEnabled());
     EXPECT_TRUE(PortolanGlobals::GetConnectedToCore());
     EXPECT_EQ(Transcript(), "");
 }
 
-TEST_F(CoreAgentTest, ASecondAgentNotRunningAnswerDisablesServicesAndTellsTheUser)
+// A core that runs and answers "unavailable" twice within one command (a core that stopped
+// answering) is given up on: the user is told once, and nothing asks it again until the user's
+// reset, which connects afresh.
+TEST_F(CoreAgentTest, ACoreThatRunsButDoesNotAnswerWaitsForTheUsersReset)
 {
     FailNextCalls("ActivateDocumentFontsByPath", 2, kLPIServiceUnavailable);
     Array extra = NewArray();
@@ -281,20 +296,51 @@ TEST_F(CoreAgentTest, ASecondAgentNotRunningAnswerDisablesServicesAndTellsTheUse
     Array problems = NewArray();
     EXPECT_EQ(mFontManager->ActivateDocumentFontsByPath("C:\\Docs\\Poster.psd", extra.get(), matched.get(),
                                                         problems.get()),
-              0);
-    EXPECT_EQ(CFArrayGetCount(matched.get()), 1);
-    EXPECT_EQ(CFArrayGetCount(problems.get()), 1);
-    EXPECT_EQ(Calls("ActivateDocumentFontsByPath"), 3);
-    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 2);
+              -1);
+    EXPECT_EQ(CFArrayGetCount(matched.get()), 0);
+    EXPECT_EQ(Calls("ActivateDocumentFontsByPath"), 2);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 1);
     EXPECT_EQ(mLog.Count("Agent not running:  error code = GIPCClient_kServiceUnavailable"), 2u);
-    EXPECT_EQ(mLog.Count("Agent not running, relaunching agent and retrying command"), 1u);
+    EXPECT_EQ(mLog.Count("Agent runs but does not answer; plugin functionality stays disabled"), 1u);
     EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
     EXPECT_FALSE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
+
+    // Given up on: a command makes its one call and no relaunch, and tells nobody again.
+    FailNextCalls("DeactivateFonts", 5, kLPIServiceUnavailable);
+    EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), -1);
+    EXPECT_EQ(Calls("DeactivateFonts"), 1);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 1);
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
+    FailNextCalls("DeactivateFonts", 0, 0);
+
+    // A reset while the core still does not answer leaves everything as it is, and the command
+    // box's questions do not blame the user for it (logged out, no workgroups): it goes on to
+    // tell that the core does not answer.
+    FailNextCalls("InitAppInstance", 1, kLPIServiceUnavailable);
+    EXPECT_TRUE(mFontManager->IsLoggedIn());
+    EXPECT_EQ(Calls("InitAppInstance"), 1);
+    EXPECT_EQ(mLog.Count("Exiting CoreAgentInterface::Reconnect, Typehold cannot be reached"), 1u);
+    EXPECT_FALSE(PortolanGlobals::IsPluginEnabled());
+    EXPECT_TRUE(mFontManager->UserHasWorkgroups());
+    EXPECT_EQ(Calls("GetAllWorkgroupsForUser"), 0);
+
+    // The user's reset once the core answers again.
+    EXPECT_TRUE(mFontManager->IsLoggedIn());
+    EXPECT_EQ(Calls("InitAppInstance"), 2);
+    EXPECT_EQ(Calls("InitThreadInstance"), 1);
+    EXPECT_EQ(Calls("RegisterForNotifications"), 1);
+    EXPECT_EQ(Calls("ResetPluginFacadeInstance"), 3);
+    EXPECT_EQ(mLog.Count("Exiting CoreAgentInterface::Reconnect, connected to Typehold again"), 1u);
+    EXPECT_TRUE(PortolanGlobals::GetPluginServicesEnabled());
+    EXPECT_TRUE(PortolanGlobals::GetConnectedToCore());
+    EXPECT_EQ(mFontManager->DeactivateFont(Font(11).get()), 0);
     EXPECT_EQ(Occurrences(Transcript(), "messagebox title=600"), 1u);
 }
 
 TEST_F(CoreAgentTest, ARelaunchThatFailsAsksTheUserAndDecliningEndsTheCommand)
 {
+    ASSERT_EQ(TerminateProcessesIn(FolderOfWindowsPath(CoreAgentEnvironment::sCorePath)), 1);
     ScopedLaunchInfoFile noLaunchInfo(ELaunchInfoLocation::kPerMachine, nullptr);
     WriteScript("messagebox 2\n");
     FailNextCalls("DeactivateFonts", 1, kLPIServiceUnavailable);
@@ -304,6 +350,43 @@ TEST_F(CoreAgentTest, ARelaunchThatFailsAsksTheUserAndDecliningEndsTheCommand)
     EXPECT_EQ(mLog.Count("Agent not running, done attempting to relaunch.  Disabling plugin functionality"),
               1u);
     EXPECT_FALSE(PortolanGlobals::GetPluginServicesEnabled());
+}
+
+// The host's user-interface thread asks whether the plug-in may work at every timer step: the
+// answer comes from what the core last reported (asked once when the connection was made, then
+// kept from its notifications), never from a call that could wait for the core.
+TEST_F(CoreAgentTest, TheSessionIsAskedOnceAndKeptFromNotifications)
+{
+    Framework().SetPreferenceForKey("EnablePlugin", true);
+    for (int step = 0; step < 100; ++step)
+    {
+        ASSERT_TRUE(PortolanGlobals::IsPluginOperational());
+        ASSERT_FALSE(mFontManager->GetRunningStandalone());
+        ASSERT_FALSE(mFontManager->IsGoogleWebFontsEnabled());
+    }
+    EXPECT_EQ(Calls("GetIsLoggedIn"), 0);
+    EXPECT_EQ(Calls("GetRunningStandalone"), 0);
+    EXPECT_EQ(Calls("GetIsGoogleWebFontsEnabled"), 0);
+
+    CFMutableDictionaryRef session = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                               &kCFTypeDictionaryValueCallBacks);
+    XCFDictionarySetBoolean(session, kPluginNotification_IsLoggedInKey, false);
+    XCFDictionarySetNumber(session, kPluginNotification_ServerTypeKey, 1);
+    Notify(kLPINotifyLoggedInStateChanged, session);
+    const std::uint8_t enabled = 1;
+    Notify(kLPINotifyGoogleWebFontsEnabled, &enabled);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 2);
+    EXPECT_FALSE(mFontManager->IsLoggedIn());
+    EXPECT_FALSE(PortolanGlobals::IsPluginOperational());
+    EXPECT_TRUE(mFontManager->IsGoogleWebFontsEnabled());
+
+    XCFDictionarySetBoolean(session, kPluginNotification_IsLoggedInKey, true);
+    Notify(kLPINotifyLoggedInStateChanged, session);
+    CFRelease(session);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 1);
+    EXPECT_TRUE(mFontManager->IsLoggedIn());
+    EXPECT_EQ(Calls("GetIsLoggedIn"), 0);
+    EXPECT_EQ(Calls("GetIsGoogleWebFontsEnabled"), 0);
 }
 
 TEST_F(CoreAgentTest, ActivationFollowsTheLocalAndGlobalPreferences)
@@ -459,6 +542,44 @@ TEST_F(CoreAgentTest, ThePluginLogStartsWithADatedSeparator)
     BeginPluginLog("PhotoshopCC2020.log");
     EXPECT_EQ(Calls("BeginLogging:PhotoshopCC2020.log"), 1);
     EXPECT_EQ(Calls("Log"), 1);
+}
+
+// The library calls back whenever it likes, on its own thread: while the font manager is being
+// made (before anyone can reach it) and while it is being destroyed (a library need not wait for a
+// callback in flight when it is unregistered). What arrives during the making waits for the first
+// drain; what arrives during the destruction never reaches freed memory (ASan's native run of
+// NotificationDeliveryTest covers the same ground).
+TEST_F(CoreAgentTest, NotificationsWhileTheFontManagerIsMadeAndDestroyed)
+{
+    FontManagerInterface::OnHostAppShuttingDown();
+    FakeExport<FakeLPI_NotifyOnRegisterProc>("FakeLPI_NotifyOnRegister")(kLPINotifyFontActivated, 3);
+    ASSERT_TRUE(FontManagerInterface::CompatibleFontManagerIsRunning(nullptr));
+    auto* coreAgent = dynamic_cast<CoreAgentInterface*>(FontManagerInterface::GetFontManager());
+    ASSERT_NE(coreAgent, nullptr);
+    EXPECT_EQ(coreAgent->CountQueuedNotifications(), 3u) << "the notifications of the making were kept";
+    EXPECT_EQ(coreAgent->ProcessNotifications(), 3);
+    EXPECT_EQ(sHost.mEvents, (std::vector<std::string>{"activated 1", "activated 2", "activated 3"}));
+    EXPECT_EQ(mLog.Count("WARNING:  CoreAgentInterface::GetFontManager() returned NULL."), 0u);
+    FakeExport<FakeLPI_NotifyOnRegisterProc>("FakeLPI_NotifyOnRegister")(kLPINotifyFontActivated, 0);
+
+    const auto startNotifying = FakeExport<FakeLPI_StartNotifyingProc>("FakeLPI_StartNotifying");
+    const auto finishNotifying = FakeExport<FakeLPI_FinishNotifyingProc>("FakeLPI_FinishNotifying");
+    for (int round = 0; round < 5; ++round)
+    {
+        coreAgent = dynamic_cast<CoreAgentInterface*>(FontManagerInterface::GetFontManager());
+        ASSERT_NE(coreAgent, nullptr);
+        startNotifying(kLPINotifyFontActivated, 10000, 1);
+        // Shut down while they arrive: once the first hundred are queued.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (coreAgent->CountQueuedNotifications() < 100 && std::chrono::steady_clock::now() < deadline)
+        {
+            std::this_thread::yield();
+        }
+        FontManagerInterface::OnHostAppShuttingDown();
+        EXPECT_EQ(FontManagerInterface::GetFontManager(), nullptr);
+        EXPECT_GE(finishNotifying(), 100) << "round " << round << ": the notifications arrived meanwhile";
+        ASSERT_TRUE(FontManagerInterface::CompatibleFontManagerIsRunning(nullptr)) << "round " << round;
+    }
 }
 
 TEST_F(CoreAgentTest, ShutdownUnregistersAndEndsTheConnection)

@@ -41,6 +41,12 @@ std::map<std::string, std::uint32_t> sAnswers = DefaultAnswers();
 std::map<std::string, std::vector<std::int32_t>> sLastWorkgroups;
 LPINotificationCallback sCallback = nullptr;
 int sWorkgroupCount = 2;
+// Notifications sent the moment a callback registers (type, count).
+std::uint32_t sNotifyOnRegisterType = 0;
+int sNotifyOnRegisterCount = 0;
+// The thread of StartNotifying and the number of callbacks it made.
+std::thread sNotifier;
+int sNotifierCalls = 0;
 int sFacade = 0;
 
 // Counts the call and answers the scripted failure code, if one is due.
@@ -129,6 +135,7 @@ FAKE_API void FakeLPI_Reset()
     sAnswers = DefaultAnswers();
     sLastWorkgroups.clear();
     sWorkgroupCount = 2;
+    sNotifyOnRegisterCount = 0;
 }
 
 FAKE_API void FakeLPI_FailNextCalls(const char* entryPoint, std::uint32_t count, LPIResult code)
@@ -179,6 +186,53 @@ FAKE_API void FakeLPI_Notify(std::uint32_t type, const void* payload)
         std::thread library([=] { callback(type, payload); });
         library.join();
     }
+}
+
+// Font-ID notifications first, first + 1, ... from a thread of their own, each to the callback
+// registered at that moment; the callback runs outside the library's lock, so a call may still be
+// running when UnregisterForNotifications returns (the library does not wait for it).
+namespace
+{
+int NotifyFontIDs(std::uint32_t type, int count, std::int32_t first)
+{
+    int calls = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        LPINotificationCallback callback = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(sMutex);
+            callback = sCallback;
+        }
+        if (callback != nullptr)
+        {
+            const std::int32_t fontID = first + i;
+            callback(type, &fontID);
+            ++calls;
+        }
+    }
+    return calls;
+}
+} // namespace
+
+FAKE_API void FakeLPI_NotifyOnRegister(std::uint32_t type, int count)
+{
+    std::lock_guard<std::mutex> lock(sMutex);
+    sNotifyOnRegisterType = type;
+    sNotifyOnRegisterCount = count;
+}
+
+FAKE_API void FakeLPI_StartNotifying(std::uint32_t type, int count, std::int32_t first)
+{
+    sNotifier = std::thread([=] { sNotifierCalls = NotifyFontIDs(type, count, first); });
+}
+
+FAKE_API int FakeLPI_FinishNotifying()
+{
+    if (sNotifier.joinable())
+    {
+        sNotifier.join();
+    }
+    return sNotifierCalls;
 }
 
 // --- Entry points
@@ -372,8 +426,20 @@ FAKE_API LPIResult GetAllWorkgroupsForUser(LPIFacade, CFMutableArrayRef outWorkg
 FAKE_API LPIResult RegisterForNotifications(LPIFacade, LPINotificationCallback callback)
 {
     const LPIResult code = Enter("RegisterForNotifications");
-    std::lock_guard<std::mutex> lock(sMutex);
-    sCallback = callback;
+    std::uint32_t type = 0;
+    int count = 0;
+    {
+        std::lock_guard<std::mutex> lock(sMutex);
+        sCallback = callback;
+        type = sNotifyOnRegisterType;
+        count = sNotifyOnRegisterCount;
+    }
+    if (count > 0)
+    {
+        // The state of the moment, reported before registering returns.
+        std::thread library([=] { NotifyFontIDs(type, count, 1); });
+        library.join();
+    }
     return code;
 }
 

@@ -12,6 +12,12 @@
 //                                            and "Log:<text>" count the texts they were given
 //   FakeLPI_LastWorkgroups(entry, out, n)    the workgroup list of the last query
 //   FakeLPI_Notify(type, payload)            calls the registered callback from a thread of its own
+//   FakeLPI_NotifyOnRegister(type, n)        registering a callback sends n font-ID notifications
+//                                            (IDs 1..n) from a thread of its own before it returns
+//   FakeLPI_StartNotifying(type, n, first)   a thread sends n font-ID notifications (first, ...)
+//                                            to whatever callback is registered at each moment,
+//                                            not waited for by UnregisterForNotifications
+//   FakeLPI_FinishNotifying()                waits for that thread; the callbacks it made
 
 #include "LumorandPluginInterface.h"
 
@@ -22,3 +28,6 @@ using FakeLPI_SetWorkgroupCountProc = void (*)(int);
 using FakeLPI_CallCountProc = int (*)(const char*);
 using FakeLPI_LastWorkgroupsProc = int (*)(const char*, std::int32_t*, int);
 using FakeLPI_NotifyProc = void (*)(std::uint32_t, const void*);
+using FakeLPI_NotifyOnRegisterProc = void (*)(std::uint32_t, int);
+using FakeLPI_StartNotifyingProc = void (*)(std::uint32_t, int, std::int32_t);
+using FakeLPI_FinishNotifyingProc = int (*)();

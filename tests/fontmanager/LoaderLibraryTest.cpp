@@ -85,3 +85,25 @@ TEST(LoaderLibraryTest, AMissingLibraryLeavesTheTableEmpty)
     EXPECT_EQ(log.Count("GetProcAddress("), 0u);
     EXPECT_EQ(log.Count("LPILoader::IsLoaded() returning false because all 86 functions are missing."), 1u);
 }
+
+// Only a full path loads: neither a relative path nor no path at all (a core that could not be
+// found) makes the system search the program's folder, the working folder or PATH, although a
+// library of the name lies beside this program.
+TEST(LoaderLibraryTest, OnlyAFullPathLoads)
+{
+    LogCapture log;
+    LPILoader byName;
+    EXPECT_FALSE(Load(byName, "fm_stub_lpi.dll").loaded);
+    EXPECT_EQ(byName.GetLibraryHandle(), nullptr);
+    EXPECT_EQ(
+        log.Count("ERROR:  'fm_stub_lpi.dll' is not a full path; LumorandPluginInterfaceX64.dll is loaded by "
+                  "full path only"),
+        1u);
+    LPILoader withoutPath;
+    const Loaded result = Load(withoutPath, "");
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.missing, 86);
+    EXPECT_EQ(withoutPath.GetLibraryHandle(), nullptr);
+    EXPECT_EQ(log.Count("ERROR:  cannot find LumorandPluginInterfaceX64.dll"), 2u);
+    EXPECT_EQ(log.Count("SUCCESS: LoadLibraryA("), 0u);
+}

@@ -10,6 +10,9 @@
 //   typehold-ctl activate [--client NAME] ID...   activate as another client (default "ctl")
 //   typehold-ctl deactivate [--client NAME] ID...
 //   typehold-ctl exit                             ask the core to exit and wait until it has
+//   typehold-ctl freeze [MS]                      the core stops answering its other clients (and
+//                                                 sends no notifications) until thawed, or for MS
+//   typehold-ctl thaw                             the core answers again
 //
 // Exit status: 0 done, 1 the core is unreachable or refused, 2 usage.
 
@@ -33,7 +36,8 @@ int Usage()
     std::fprintf(
         stderr,
         "usage: typehold-ctl emit TYPE COUNT [FIRST] | replicate KIND [STEPS] [MS] | reload | dump |\n"
-        "       fonts | activate [--client NAME] ID... | deactivate [--client NAME] ID... | exit\n");
+        "       fonts | activate [--client NAME] ID... | deactivate [--client NAME] ID... | exit |\n"
+        "       freeze [MS] | thaw\n");
     return 2;
 }
 
@@ -163,6 +167,18 @@ int Run(const std::vector<std::string>& arguments)
                          : command == "exit" ? protocol::kOpExit
                                              : protocol::kOpDumpState;
         request.Reset(GControlConnection::Request(op));
+    }
+    else if (command == "freeze" && numbers.size() <= 1 && (numbers.empty() || numbers[0] > 0))
+    {
+        request.Reset(GControlConnection::Request(protocol::kOpFreeze));
+        if (!numbers.empty())
+        {
+            SetInt(request.Get(), "ms", numbers[0]);
+        }
+    }
+    else if (command == "thaw" && numbers.empty())
+    {
+        request.Reset(GControlConnection::Request(protocol::kOpThaw));
     }
     else if ((command == "activate" || command == "deactivate") && !numbers.empty())
     {

@@ -140,7 +140,16 @@ void GTypeholdServer::Serve(std::unique_ptr<GPipeConnection> connection)
             break;
         }
         greeted = true;
-        GCFHolder<CFMutableDictionaryRef> reply(mpEngine->Handle(client, dictionary));
+        GCFHolder<CFMutableDictionaryRef> reply(HandleFreezeRequest(dictionary));
+        if (!reply)
+        {
+            const std::string name = hello ? MessageString(dictionary, protocol::kClientKey) : client.key;
+            if (name.rfind(protocol::kControlClientPrefix, 0) != 0)
+            {
+                WaitWhileFrozen();
+            }
+            reply.Reset(mpEngine->Handle(client, dictionary));
+        }
         if (hello)
         {
             SetInt(reply.Get(), protocol::kPidKey, GetCurrentProcessId());
@@ -201,6 +210,7 @@ void GTypeholdServer::WriteNotifications(std::shared_ptr<GSubscriber> subscriber
             frames.swap(subscriber->pending);
             subscriber->writing = true;
         }
+        WaitWhileFrozen();
         if (subscriber->pipe->WriteBytes(frames, INFINITE, mStopEvent) != GPipeConnection::EStatus::kOK)
         {
             ServerLog(GLogger::kInfo, "Notifications to %s stopped: %s", subscriber->client.c_str(),
@@ -251,8 +261,91 @@ void GTypeholdServer::ActiveFontsChanged()
     PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
 }
 
+void GTypeholdServer::Freeze(long long durationMs)
+{
+    std::lock_guard<std::mutex> lock(mFreezeMutex);
+    mFrozen = true;
+    mFrozenSince = std::chrono::steady_clock::now();
+    mThawAt = durationMs > 0 ? mFrozenSince + std::chrono::milliseconds(durationMs)
+                             : std::chrono::steady_clock::time_point::max();
+    if (durationMs > 0)
+    {
+        ServerLog(GLogger::kInfo, "Frozen for %lld ms: requests and notifications are held", durationMs);
+    }
+    else
+    {
+        ServerLog(GLogger::kInfo, "Frozen until thawed: requests and notifications are held");
+    }
+    mFreezeCondition.notify_all();
+}
+
+void GTypeholdServer::Thaw(const char* why)
+{
+    std::lock_guard<std::mutex> lock(mFreezeMutex);
+    if (mFrozen)
+    {
+        const auto frozenMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - mFrozenSince)
+                                  .count();
+        ServerLog(GLogger::kInfo, "Thawed (%s) after %lld ms", why, static_cast<long long>(frozenMs));
+    }
+    mFrozen = false;
+    mFreezeCondition.notify_all();
+}
+
+void GTypeholdServer::WaitWhileFrozen()
+{
+    std::unique_lock<std::mutex> lock(mFreezeMutex);
+    while (mFrozen)
+    {
+        if (mThawAt == std::chrono::steady_clock::time_point::max())
+        {
+            mFreezeCondition.wait(lock);
+        }
+        else if (mFreezeCondition.wait_until(lock, mThawAt) == std::cv_status::timeout && mFrozen &&
+                 std::chrono::steady_clock::now() >= mThawAt)
+        {
+            lock.unlock();
+            Thaw("its time is up");
+            lock.lock();
+        }
+    }
+}
+
+CFMutableDictionaryRef GTypeholdServer::HandleFreezeRequest(CFDictionaryRef request)
+{
+    const std::string op = MessageString(request, protocol::kOpKey);
+    TErrorCode code = CoreErrorCodes::kSuccess;
+    if (op == protocol::kOpFreeze)
+    {
+        const long long durationMs = MessageInt(request, "ms", 0);
+        if (durationMs < 0)
+        {
+            ServerLog(GLogger::kWarning, "Freeze refused: a negative duration (%lld ms)", durationMs);
+            code = CoreErrorCodes::kInvalidParam;
+        }
+        else
+        {
+            Freeze(durationMs);
+        }
+    }
+    else if (op == protocol::kOpThaw)
+    {
+        Thaw("typehold-ctl thaw");
+    }
+    else
+    {
+        return nullptr;
+    }
+    CFMutableDictionaryRef reply = CreateMutableDictionary();
+    SetInt(reply, protocol::kResultKey, code);
+    return reply;
+}
+
 void GTypeholdServer::Shutdown()
 {
+    // A frozen core still says goodbye.
+    Thaw("the core exits");
     Notify(kLPINotifyAgentShutdown, nullptr, nullptr);
     // Give every writer a moment to hand its last frames to the pipe.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

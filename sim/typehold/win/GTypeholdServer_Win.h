@@ -3,10 +3,15 @@
 // connection that answers requests through the engine, and for each notification connection a
 // writer thread fed by a queue, so that the engine never waits for a slow client and every client
 // gets the notifications in the order they happened.
+//
+// A frozen server (typehold-ctl freeze) keeps its pipe open and accepts connections, but holds
+// every request of a client other than typehold-ctl, and every notification, until it is thawed
+// (typehold-ctl thaw, the end of the freeze's duration, or the core's exit).
 
 #include "GPipeConnection.h"
 #include "GTypeholdEngine.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <list>
 #include <memory>
@@ -41,6 +46,14 @@ private:
         bool closed = false;
     };
 
+    // Holds requests from now on, for durationMs milliseconds (0: until thawed).
+    void Freeze(long long durationMs);
+    void Thaw(const char* why);
+    // Returns once the server is not frozen (at once when it is not).
+    void WaitWhileFrozen();
+    // The reply to Freeze and Thaw (the caller releases it); null for any other request.
+    CFMutableDictionaryRef HandleFreezeRequest(CFDictionaryRef request);
+
     static HANDLE CreatePipeInstance(bool first);
     void Listen(HANDLE pipe);
     void Serve(std::unique_ptr<GPipeConnection> connection);
@@ -51,4 +64,10 @@ private:
     typehold::GTypeholdEngine* mpEngine = nullptr;
     std::mutex mSubscribersMutex;
     std::list<std::shared_ptr<GSubscriber>> mSubscribers;
+
+    std::mutex mFreezeMutex;
+    std::condition_variable mFreezeCondition;
+    bool mFrozen = false;
+    std::chrono::steady_clock::time_point mFrozenSince;
+    std::chrono::steady_clock::time_point mThawAt; // time_point::max() until thawed
 };

@@ -6,15 +6,24 @@
 //
 // The commands that change or read font state run under the relaunch-and-retry policy: a call
 // answered with "agent shut down" or "service unavailable" relaunches the core silently once
-// and retries; a second such answer within the same command disables the plug-in's services,
-// tells the user, and relaunches again.
+// (launching it when it does not run, else connecting to it afresh) and retries; a second such
+// answer within the same command disables the plug-in's services, tells the user, and retries
+// once more only when a core that had gone could be launched again. A core that runs but does not
+// answer is given up on until the user's reset (Reconnect): the plug-in never waits for it again
+// on its own.
+//
+// What the user's session looks like (logged in, standalone, Google web fonts) is asked once when
+// the connection is made and kept from the core's notifications afterwards, so that the host's
+// user-interface thread, which asks about it all the time, never waits for the core.
 
 #include "FontManagerInterface.h"
 #include "FontManagerNotifications.h"
 #include "LumorandPluginInterface.h"
 
 #include <ctime>
+#include <memory>
 
+class HostAppInterface;
 class LPILoader;
 
 class CoreAgentInterface : public FontManagerInterface
@@ -73,6 +82,13 @@ public:
     bool CanActivateAcrossWorkgroups() override;
     bool CanExportFromWorkgroup(CFArrayRef fonts) override;
     bool IsCoreAgentProcessRunning() override;
+    // The logged-in state as the core last reported it (asked when the connection was made, then
+    // kept from its notifications): no call while the services are on. When the plug-in has given
+    // up on the core (services off, not connected), asking reconnects first (Reconnect): the
+    // command box asks this before anything else, which makes it the user's way back to a core
+    // that answers again. Without a connection the last report stands, and no report counts as
+    // logged in (so that the caller goes on to tell that the core does not answer). Yes without
+    // the library.
     bool IsLoggedIn() override;
     void DoOnlineOffline() override;
     bool IsGoogleWebFontsEnabled() override;
@@ -91,20 +107,45 @@ public:
     // The non-zero "DatabaseID"s of an array of font records, in array order.
     static std::vector<TUInt32> GetFontIDsFromFontInfoArray(CFArrayRef fonts);
 
+    // The user's reset: when the plug-in has given up on the core (not connected), finds or
+    // launches the core, connects to it afresh (InitAppInstance, InitThreadInstance, the session's
+    // state, notifications) and turns the services on again. Shows nothing: the caller tells the
+    // user when it fails. True when connected (at once when the plug-in was connected).
+    bool Reconnect();
+
     // The callback registered with the library: queues the notification (any thread).
     static void NotificationCallback(TUInt32 type, const void* payload);
     // The number of notifications waiting.
-    std::size_t CountQueuedNotifications() { return mNotifications.Count(); }
+    std::size_t CountQueuedNotifications() { return mNotifications->Count(); }
 
     // Test support: the time of the last liveness check (seconds since the epoch; 0 = never).
     static void SetLastLivenessCheckTimeForTesting(std::time_t time);
 
 private:
+    // What a relaunch may do with a core that runs.
+    enum class ERunningCore
+    {
+        kReconnect, // connect to it afresh
+        kGiveUp,    // it ran and did not answer: nothing to gain
+    };
+    // Results of RelaunchObsidianAgent.
+    enum : TSInt32
+    {
+        kRelaunched = 0,        // a core runs (launched now, or found running) and the facade is new
+        kRelaunchFailed = 2,    // no core could be launched
+        kCoreDoesNotAnswer = 3, // a core runs but was given up on (ERunningCore::kGiveUp)
+    };
+
     void InitializeCoreAgent(const TUTF8String& hostAppName);
+    // Asks what the user's session looks like (logged in, standalone, Google web fonts) and keeps
+    // the answers; once per connection.
+    void AskSessionState();
     // Runs a library call under the relaunch-and-retry policy; call(loader, facade) makes it.
     template <typename Call>
     LPIResult CallWithRelaunch(Call&& call);
-    TSInt32 RelaunchObsidianAgent();
+    // Makes the core reachable again (see the results above); askUser: whether a failed launch
+    // asks the user to try again.
+    TSInt32 RelaunchObsidianAgent(ERunningCore runningCore, bool askUser = true);
     TSInt32 LaunchObsidianAgentIfNeeded();
     // Activates fonts by ID globally and/or locally as the preferences say; the IDs the library
     // did not activate go into outNotActivated.
@@ -115,6 +156,13 @@ private:
     TSInt32 FindWorkgroupOfType(TSInt32 workgroupType);
     bool HasPermission(LPI_ColumnIDProc LPILoader::*columnGetter, TSInt32 workgroupID);
     void HandleNotification(const FontManagerNotification& notification);
+    void HandleLoggedInStateChanged(CFDictionaryRef notification, HostAppInterface& host);
 
-    NotificationQueue mNotifications;
+    // Shared with the library's callbacks (NotificationDelivery): it outlives every one of them.
+    std::shared_ptr<NotificationQueue> mNotifications;
+
+    // The session's state as last reported (see AskSessionState); -1 while not known.
+    int mLoggedIn = -1;
+    int mRunningStandalone = -1;
+    int mGoogleWebFontsEnabled = -1;
 };

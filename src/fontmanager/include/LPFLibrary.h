@@ -6,8 +6,8 @@
 class LPFLibrary
 {
 public:
-    // Loads the library once, from the plug-in's own folder or else through the system's search
-    // order, and remembers the outcome (logged once).
+    // Loads the library once, by full path from the plug-in's own folder (never by bare name, which
+    // would search the host's working folder and PATH), and remembers the outcome (logged once).
     static bool IsAvailable();
     // True when a module of that file name is loaded in the process.
     static bool IsModuleLoaded(const char* moduleName);

@@ -1,8 +1,8 @@
 #pragma once
 // LPILoader finds the font manager's plug-in interface library (LumorandPluginInterfaceX64.dll)
-// beside the running, or freshly launched, core process Typehold.exe, loads it once for the life
-// of the process and resolves its 84 entry points into a table of function pointers. Every call
-// into the library goes through this table.
+// beside the running, or freshly launched, core process Typehold.exe (and nowhere else), loads it
+// once for the life of the process and resolves its 84 entry points into a table of function pointers. Every
+// call into the library goes through this table.
 //
 // Callers test the shared instance (and the entry they call) for null before each use; a null
 // loader or entry means that there is nothing to do, and the call counts as succeeded with code
@@ -80,10 +80,11 @@ public:
     // the mode; returns how many did.
     int CheckConsistency(ECheckMode mode) const;
 
-    // Windows only: loads the library from a full path, or by its bare name through the system's
-    // search order when the path is empty (the module path then becomes the loaded file's path),
-    // with the plug-in module's activation context active; reads its version and resolves the
-    // table. False when nothing was loaded.
+    // Windows only: loads the library from a full path (LoadLibraryExW with the library's own
+    // folder and the system's default folders for its dependencies), with the plug-in module's
+    // activation context active; reads its version and resolves the table. An empty or relative
+    // path loads nothing: the library is never looked for by name in the host's working folder or
+    // PATH. False when nothing was loaded.
     bool LoadLibraryAt(const TUTF8String& modulePath);
 
 private:

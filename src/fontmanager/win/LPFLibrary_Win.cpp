@@ -20,30 +20,34 @@ Availability sAvailability = Availability::kUnknown;
 
 HMODULE LoadFramework()
 {
-    const std::wstring libraryName = OSMakeOSStringFromUTF8String(kLumorandFrameworkLibraryName);
-    // Beside the plug-in first: an installer puts the framework next to the plug-in it serves.
+    // Beside the plug-in only: an installer puts the framework next to the plug-in it serves, and a
+    // bare name would let the system search the host's working folder and PATH, where anyone may
+    // have put a library of that name.
     const TUTF8String pluginPath = PortolanGlobals::GetPluginPath();
     const std::size_t separator = pluginPath.find_last_of("\\/");
-    if (separator != TUTF8String::npos)
+    if (separator == TUTF8String::npos)
     {
-        const std::wstring besidePlugin =
-            OSMakeOSStringFromUTF8String(pluginPath.substr(0, separator + 1)) + libraryName;
-        if (HMODULE module = LoadLibraryW(besidePlugin.c_str()); module != nullptr)
-        {
-            TraceLog(0, "Loaded %s from '%s'", kLumorandFrameworkLibraryName,
-                     OSMakeUTF8StringFromOSString(besidePlugin).c_str());
-            return module;
-        }
+        GLogger::GetInstance().Log("Plugin", GLogger::kError,
+                                   "The framework library %s cannot be loaded: the plug-in's own folder is "
+                                   "not known; the plug-in runs without preferences and dialogs and does no "
+                                   "font work",
+                                   kLumorandFrameworkLibraryName);
+        return nullptr;
     }
-    HMODULE module = LoadLibraryW(libraryName.c_str());
+    const TUTF8String besidePlugin = pluginPath.substr(0, separator + 1) + kLumorandFrameworkLibraryName;
+    HMODULE module = LoadLibraryExW(OSMakeOSStringFromUTF8String(besidePlugin).c_str(), nullptr,
+                                    LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     if (module == nullptr)
     {
         const DWORD error = GetLastError();
-        GLogger::GetInstance().Log("Plugin", GLogger::kError,
-                                   "The framework library %s cannot be loaded (error %lu); the plug-in runs "
-                                   "without preferences and dialogs and does no font work",
-                                   kLumorandFrameworkLibraryName, static_cast<unsigned long>(error));
+        GLogger::GetInstance().Log(
+            "Plugin", GLogger::kError,
+            "The framework library %s cannot be loaded from '%s' (error %lu); the plug-in "
+            "runs without preferences and dialogs and does no font work",
+            kLumorandFrameworkLibraryName, besidePlugin.c_str(), static_cast<unsigned long>(error));
+        return nullptr;
     }
+    TraceLog(0, "Loaded %s from '%s'", kLumorandFrameworkLibraryName, besidePlugin.c_str());
     return module;
 }
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -14,7 +15,16 @@ namespace
 {
 constexpr const char* kPrivateBuildQuery = "\\StringFileInfo\\040904b0\\PrivateBuild";
 constexpr std::size_t kVersionBufferSize = 1024;
-constexpr DWORD kModuleFileNameLength = 260;
+
+// "C:\..." or "\\server\share\...": a path no search order takes part in.
+bool IsFullWindowsPath(const TUTF8String& path)
+{
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool network =
+        path.size() > 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    return drive || network;
+}
 
 unsigned LoggedAddress(const void* address)
 {
@@ -90,7 +100,8 @@ LPILoader* LPILoader::GetSharedInstance()
     {
         coreFound = FindAndLaunchTypehold(&coreFolder) == 0;
     }
-    // Beside the core when it runs; otherwise by bare name, through the system's search order.
+    // Beside the core only: a bare name would let the system search the host's working folder
+    // and PATH, where anyone may have put a library of that name.
     sSharedInstance->LoadLibraryAt(coreFound ? coreFolder + kLPILibraryName : TUTF8String());
     TraceLog(-1, "Exiting first call to LPILoader::GetSharedInstance(); sSharedInstance=0x%08x",
              LoggedAddress(sSharedInstance));
@@ -101,49 +112,28 @@ bool LPILoader::LoadLibraryAt(const TUTF8String& modulePath)
 {
     HMODULE module = nullptr;
     DWORD loadError = 0;
+    mModulePath = modulePath;
+    if (!modulePath.empty() && !IsFullWindowsPath(modulePath))
+    {
+        TraceLog(0, "ERROR:  '%s' is not a full path; %s is loaded by full path only", modulePath.c_str(),
+                 kLPILibraryName);
+    }
+    else if (!modulePath.empty())
     {
         ScopedModuleActivationContext activationContext;
-        if (!modulePath.empty())
-        {
-            module = LoadLibraryW(OSMakeOSStringFromUTF8String(modulePath).c_str());
-        }
-        else
-        {
-            module = LoadLibraryW(OSMakeOSStringFromUTF8String(kLPILibraryName).c_str());
-        }
+        module = LoadLibraryExW(OSMakeOSStringFromUTF8String(modulePath).c_str(), nullptr,
+                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
         loadError = module == nullptr ? GetLastError() : 0;
-    }
-
-    if (!modulePath.empty())
-    {
-        mModulePath = modulePath;
         if (module != nullptr)
         {
             TraceLog(0, "SUCCESS: LoadLibraryA('%s') returned 0x%08x", mModulePath.c_str(),
                      LoggedAddress(module));
         }
-    }
-    else if (module != nullptr)
-    {
-        wchar_t loadedPath[kModuleFileNameLength] = {};
-        const DWORD length = GetModuleFileNameW(module, loadedPath, kModuleFileNameLength - 1);
-        if (length == 0 || length >= kModuleFileNameLength - 1)
-        {
-            TraceLog(0, "Failure in GetModuleFileNameA(0x%08x, '%s', ...); GetLastError() returned 0x%08x",
-                     LoggedAddress(module), kLPILibraryName, static_cast<unsigned>(GetLastError()));
-        }
         else
         {
-            mModulePath = OSMakeUTF8StringFromOSString(loadedPath);
-            TraceLog(0, "SUCCESS: LoadLibraryA('%s') returned 0x%08x; path='%s'", kLPILibraryName,
-                     LoggedAddress(module), mModulePath.c_str());
+            TraceLog(0, "LoadLibraryA('%s') returned error code 0x%08x (%d)", modulePath.c_str(),
+                     static_cast<unsigned>(loadError), static_cast<int>(loadError));
         }
-    }
-    if (module == nullptr)
-    {
-        TraceLog(0, "LoadLibraryA('%s') returned error code 0x%08x (%d)",
-                 modulePath.empty() ? kLPILibraryName : modulePath.c_str(), static_cast<unsigned>(loadError),
-                 static_cast<int>(loadError));
     }
 
     char version[kVersionBufferSize] = {};

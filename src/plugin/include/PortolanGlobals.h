@@ -79,7 +79,8 @@ public:
     // Services enabled, logged in and workgroup access.
     static bool IsPluginEnabled();
     // IsPluginEnabled, a framework facade whose "EnablePlugin" is on, and a core agent interface
-    // that reports the user as logged in.
+    // that reports the user as logged in (from what the core last reported: never a call to the
+    // core, so that the host's user-interface thread can ask it at every timer step).
     static bool IsPluginOperational();
 
     // --- Shared objects -------------------------------------------------------------------------

@@ -490,6 +490,54 @@ TEST_F(TypeholdLibraryTest, CoreKilledDuringACallAnswersUnavailable)
         << "the killed call activated nothing";
 }
 
+// A core that stops answering without dying (typehold-ctl freeze): a call gives up after the
+// library's bound with "service unavailable" and leaves the facade broken, so that later calls
+// answer at once; a reset's new connection waits for its hello once more; typehold-ctl is still
+// answered. After the thaw and a reset the library works again, and a freeze with a duration ends
+// by itself.
+TEST_F(TypeholdLibraryTest, AFrozenCoreCostsTheCallerOneBoundedWait)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto bound = std::chrono::milliseconds(4000);
+    StartAndConnect();
+    const std::uint32_t font = FontID("Carlito-Bold");
+    ASSERT_EQ(RunCtl(L"freeze"), 0);
+
+    std::uint32_t yes = 0;
+    auto start = Clock::now();
+    EXPECT_EQ(mLibrary->GetFontIsActivated(Facade(), 1, &font, &yes), kLPIServiceUnavailable);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(500)) << "the call waited for the core";
+    EXPECT_LT(Clock::now() - start, bound);
+    start = Clock::now();
+    EXPECT_EQ(mLibrary->DeactivateFonts(Facade(), 1, &font, 0), kLPIServiceUnavailable);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500)) << "broken: no second wait";
+    EXPECT_EQ(RunCtl(L"dump"), 0) << "typehold-ctl is answered by a frozen core";
+
+    ASSERT_EQ(mLibrary->ResetPluginFacadeInstance(), 0u);
+    start = Clock::now();
+    EXPECT_EQ(mLibrary->GetFontIsActivated(Facade(), 1, &font, &yes), kLPIServiceUnavailable);
+    EXPECT_LT(Clock::now() - start, bound) << "a new connection's hello waits no longer than a call";
+    start = Clock::now();
+    EXPECT_EQ(mLibrary->GetFontIsActivated(Facade(), 1, &font, &yes), kLPIServiceUnavailable);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+
+    ASSERT_EQ(RunCtl(L"thaw"), 0);
+    EXPECT_EQ(mLibrary->GetFontIsActivated(Facade(), 1, &font, &yes), kLPIServiceUnavailable)
+        << "broken until reset";
+    ASSERT_EQ(mLibrary->ResetPluginFacadeInstance(), 0u);
+    EXPECT_EQ(Activated({font}), (std::vector<std::uint32_t>{0}));
+
+    ASSERT_EQ(RunCtl(L"freeze 1000"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(Activated({font}), (std::vector<std::uint32_t>{0})) << "the freeze ended by itself";
+    EXPECT_EQ(RunCtl(L"freeze -5"), 2);
+    const std::string log = CoreLog();
+    EXPECT_NE(log.find("Frozen until thawed"), std::string::npos) << log;
+    EXPECT_NE(log.find("Thawed (typehold-ctl thaw)"), std::string::npos) << log;
+    EXPECT_NE(log.find("Frozen for 1000 ms"), std::string::npos) << log;
+    EXPECT_NE(log.find("Thawed (its time is up)"), std::string::npos) << log;
+}
+
 TEST_F(TypeholdLibraryTest, LaunchInformationSecondInstanceAndSettling)
 {
     // The installer's file, read and launched the way the plug-in does it.

@@ -45,6 +45,13 @@ constexpr const char* kOpReplicate =
 constexpr const char* kOpReloadConfig = "ReloadConfig";
 constexpr const char* kOpDumpState = "DumpState"; // -> {"state": dictionary}
 constexpr const char* kOpExit = "Exit";
+// A core that stops answering: from "Freeze" {"ms"?} on, the requests of every client but
+// typehold-ctl are held (and no notification goes out) until "Thaw", or until "ms" milliseconds
+// have passed when given. Both are answered at once, frozen or not.
+constexpr const char* kOpFreeze = "Freeze";
+constexpr const char* kOpThaw = "Thaw";
+// The client name prefix of typehold-ctl's connections, which a frozen core still answers.
+constexpr const char* kControlClientPrefix = "typehold-ctl:";
 
 // Column identifiers of the permissions GetPermission answers.
 constexpr const char* kColumnActivateAcrossWorkgroups = "Permission.ActivateAcrossWorkgroups";
