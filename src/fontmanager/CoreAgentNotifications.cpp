@@ -20,6 +20,7 @@
 namespace
 {
 constexpr int kLivenessCheckAttempts = 3;
+constexpr TSInt32 kMaxNotificationsPerPass = 250;
 // The server type of a logged-in notification that only concerns the panels.
 constexpr TSInt32 kPanelOnlyServerType = 3;
 
@@ -149,9 +150,16 @@ void CoreAgentInterface::NotificationCallback(TUInt32 type, const void* payload)
 
 TSInt32 CoreAgentInterface::ProcessNotifications()
 {
+    // One pass handles a bounded number, so a storm of notifications never holds the host's
+    // user-interface thread: the rest wait for the next pass, in their order.
     TSInt32 handled = 0;
-    while (std::unique_ptr<FontManagerNotification> notification = mNotifications->TakeFirst())
+    while (handled < kMaxNotificationsPerPass)
     {
+        std::unique_ptr<FontManagerNotification> notification = mNotifications->TakeFirst();
+        if (notification == nullptr)
+        {
+            break;
+        }
         try
         {
             HandleNotification(*notification);

@@ -7,6 +7,7 @@
 #include "GBlockingLockStrategy.h"
 #include "GLogger.h"
 #include "GMutex.h"
+#include "GScopedFlag.h"
 #include "GScopedLock.h"
 #include "GStringEncodings.h"
 #include "LPFInterface.h"
@@ -58,19 +59,6 @@ bool RecordWorkgroupID(CFDictionaryRef record, TSInt32& outID)
 {
     return record != nullptr && XCFDictionaryGetNumber(record, kFT_WorkgroupIDKey, &outID);
 }
-
-// Clears a flag when the scope ends.
-class FlagGuard
-{
-public:
-    explicit FlagGuard(bool& flag) : mFlag(flag) { mFlag = true; }
-    ~FlagGuard() { mFlag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& mFlag;
-};
 } // namespace
 
 // --- FontInfoResult ------------------------------------------------------------------------------------
@@ -547,7 +535,7 @@ void FontManagerInterface::HandleSelectWorkgroup(FontManagerInterface* fontManag
                 "being displayed!");
         return;
     }
-    FlagGuard guard(sm_bSelectingWorkgroup);
+    GScopedFlag guard(sm_bSelectingWorkgroup);
     const bool wasChosen = sm_bWorkgroupChosen;
     LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface();
     if (framework == nullptr || fontManager == nullptr)

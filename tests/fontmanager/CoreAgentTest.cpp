@@ -516,6 +516,23 @@ TEST_F(CoreAgentTest, NotificationsFromTheLibraryThreadChangeTheFlags)
     EXPECT_EQ(mFontManager->ProcessNotifications(), 0);
 }
 
+TEST_F(CoreAgentTest, AStormOfNotificationsIsHandledAFewHundredAPassInItsOrder)
+{
+    for (std::int32_t fontID = 1; fontID <= 600; ++fontID)
+    {
+        Notify(kLPINotifyFontActivated, &fontID);
+    }
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 250);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 250);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 100);
+    EXPECT_EQ(mFontManager->ProcessNotifications(), 0);
+    ASSERT_EQ(sHost.mEvents.size(), 600u);
+    for (std::size_t i = 0; i < sHost.mEvents.size(); ++i)
+    {
+        ASSERT_EQ(sHost.mEvents[i], "activated " + std::to_string(i + 1));
+    }
+}
+
 TEST_F(CoreAgentTest, TheCoreIsCheckedAtMostEveryFifteenSeconds)
 {
     CoreAgentInterface::SetLastLivenessCheckTimeForTesting(0);
