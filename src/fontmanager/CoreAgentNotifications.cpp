@@ -3,6 +3,7 @@
 
 #include "CoreAgentInterface.h"
 #include "FontRecordKeys.h"
+#include "GHostGuard.h"
 #include "GLogger.h"
 #include "HostAppInterface.h"
 #include "LPFInterface.h"
@@ -141,11 +142,17 @@ void CoreAgentInterface::SetLastLivenessCheckTimeForTesting(std::time_t time)
 
 void CoreAgentInterface::NotificationCallback(TUInt32 type, const void* payload)
 {
-    // Touches nothing of the font manager itself, which may be in the making or on its way out.
-    if (NotificationDelivery::Deliver(type, payload) == NotificationDelivery::EResult::kNoQueue)
-    {
-        TraceLog(0, "WARNING:  CoreAgentInterface::GetFontManager() returned NULL.");
-    }
+    // Called on the interface library's own thread: nothing may unwind into the library. Touches
+    // nothing of the font manager itself, which may be in the making or on its way out.
+    GuardForHost("CoreAgentInterface::NotificationCallback",
+                 [type, payload]
+                 {
+                     if (NotificationDelivery::Deliver(type, payload) ==
+                         NotificationDelivery::EResult::kNoQueue)
+                     {
+                         TraceLog(0, "WARNING:  CoreAgentInterface::GetFontManager() returned NULL.");
+                     }
+                 });
 }
 
 TSInt32 CoreAgentInterface::ProcessNotifications()

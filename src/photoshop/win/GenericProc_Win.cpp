@@ -1,6 +1,6 @@
 #include "PortolanDialog.h"
 
-#include "HostGuard.h"
+#include "GHostGuard.h"
 
 #include <algorithm>
 
