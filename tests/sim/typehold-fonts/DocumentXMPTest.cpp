@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <map>
 
 using namespace typehold;
@@ -103,6 +104,10 @@ TErrorCode Rewrite(DocumentKind kind, const std::string& in, std::string& out,
     std::string error;
     const TErrorCode code = RewriteDocumentXMP(kind, source, sink, SlugMaker(fonts, seen), nullptr, error);
     EXPECT_TRUE(code == CoreErrorCodes::kSuccess || !error.empty()) << "a failure says why";
+    if (code != CoreErrorCodes::kSuccess)
+    {
+        std::cout << "rewrite refused (" << code << "): " << error << std::endl;
+    }
     out = sink.Bytes();
     return code;
 }
