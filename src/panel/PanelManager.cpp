@@ -4,6 +4,7 @@
 #include "GErrorReport.h"
 #include "GMutex.h"
 #include "GScopedLock.h"
+#include "HTMLPanel.h"
 #include "PortolanPanel.h"
 
 namespace
@@ -18,6 +19,9 @@ GMutex& CreationMutex()
 
 PanelManager* sSharedInstance = nullptr;
 } // namespace
+
+PanelManager::PanelManager() = default;
+PanelManager::~PanelManager() = default;
 
 PanelManager& PanelManager::GetSharedInstance()
 {
@@ -38,6 +42,22 @@ void PanelManager::AddPanel(std::unique_ptr<PortolanPanel> panel)
     {
         mPanels.insert(std::move(panel));
     }
+}
+
+TErrorCode PanelManager::AddHTMLPanel(PlugPlugLibrary* plugPlug)
+{
+    G_FAIL_IF(plugPlug == nullptr, CoreErrorCodes::kNullPointer);
+    auto htmlPanel = std::make_unique<HTMLPanel>(plugPlug);
+    const TErrorCode code = htmlPanel->RegisterHandler();
+    if (code != CoreErrorCodes::kSuccess)
+    {
+        // A panel the library does not call is not kept: it is never used again.
+        ReportCheckFailure(kLogCategory, GLogger::kDebug, code, __FILE__, __LINE__,
+                           "htmlPanel->RegisterHandler()");
+        return code;
+    }
+    mPanels.insert(std::move(htmlPanel));
+    return CoreErrorCodes::kSuccess;
 }
 
 TErrorCode PanelManager::Broadcast(const char* expression,
@@ -209,4 +229,9 @@ void PanelManager::UpdatePanelsWorkgroupState()
     {
         panel->UpdateWorkgroupState();
     }
+}
+
+void PanelManager::RemoveAllPanelsForTesting()
+{
+    mPanels.clear();
 }

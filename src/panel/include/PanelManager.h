@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+class PlugPlugLibrary;
 class PortolanPanel;
 
 class PanelManager
@@ -21,6 +22,11 @@ public:
 
     // Takes ownership of a panel whose listener is registered.
     void AddPanel(std::unique_ptr<PortolanPanel> panel);
+    // Creates an HTML panel on the event library and registers its listener; the panel joins the
+    // set only when that succeeded.
+    TErrorCode AddHTMLPanel(PlugPlugLibrary* plugPlug);
+    // Test support: forgets every panel.
+    void RemoveAllPanelsForTesting();
     std::size_t GetPanelCount() const { return mPanels.size(); }
 
     TErrorCode OpenSocket();
@@ -52,7 +58,8 @@ public:
     void UpdatePanelsWorkgroupState();
 
 private:
-    PanelManager() = default;
+    PanelManager();
+    ~PanelManager();
     TErrorCode Broadcast(const char* expression, const std::function<TErrorCode(PortolanPanel&)>& call);
 
     std::set<std::unique_ptr<PortolanPanel>> mPanels;
@@ -61,3 +68,5 @@ private:
 // The periodic panel service, run by the notification pump on the host's user-interface thread:
 // drains the font manager's notifications and has every panel send its queued notifications.
 void ServicePanels();
+// Test support: forgets whether the panel was launched and created.
+void ResetServicePanelsForTesting();

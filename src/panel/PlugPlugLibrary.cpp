@@ -1,0 +1,45 @@
+#include "PlugPlugLibrary.h"
+
+PlugPlugLibrary& PlugPlugLibrary::GetSharedInstance()
+{
+    static PlugPlugLibrary sInstance;
+    return sInstance;
+}
+
+TSInt32 PlugPlugLibrary::AddEventListener(const char* type, csxs::event::EventListenerFn listener,
+                                          void* context) const
+{
+    if (mEntries.addEventListener == nullptr)
+    {
+        return csxs::event::kEventErrorCode_OperationFailed;
+    }
+    return mEntries.addEventListener(type, listener, context);
+}
+
+TSInt32 PlugPlugLibrary::DispatchEvent(const csxs::event::Event& event) const
+{
+    if (mEntries.dispatchEvent == nullptr)
+    {
+        return csxs::event::kEventErrorCode_OperationFailed;
+    }
+    return mEntries.dispatchEvent(&event);
+}
+
+void PlugPlugLibrary::BindForTesting(const Entries& entries)
+{
+    mEntries = entries;
+}
+
+#ifndef _WIN32
+// No event library exists outside Windows: nothing can be loaded.
+TErrorCode PlugPlugLibrary::Load()
+{
+    return kLoadFailed;
+}
+
+TErrorCode PlugPlugLibrary::Unload()
+{
+    mEntries = Entries();
+    return CoreErrorCodes::kSuccess;
+}
+#endif
