@@ -14,6 +14,7 @@ constexpr const char* kStartPanelEvent = "com.lumorand.startpanel";
 
 bool sPanelLaunched = false;
 bool sPanelCreated = false;
+bool sLaunchFailureWritten = false;
 
 // Asks the host to start the extension once: true when the launch is known (sent now, or once
 // before).
@@ -32,7 +33,12 @@ bool LaunchPanel(PanelHost& host, PlugPlugLibrary& library)
     launch.extensionId = nullptr;
     launch.data = "";
     const bool sent = library.DispatchEvent(launch) == csxs::event::kEventErrorCode_Success;
-    host.SetBoolPreference(PanelPreference::kSuppressPanelLaunch, sent);
+    // A launch that keeps failing is retried every pass: the preference is written once for it.
+    if (sent || !sLaunchFailureWritten)
+    {
+        host.SetBoolPreference(PanelPreference::kSuppressPanelLaunch, sent);
+        sLaunchFailureWritten = !sent;
+    }
     if (!sent)
     {
         library.Unload();
@@ -71,4 +77,5 @@ void ResetServicePanelsForTesting()
 {
     sPanelLaunched = false;
     sPanelCreated = false;
+    sLaunchFailureWritten = false;
 }

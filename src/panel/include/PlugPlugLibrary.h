@@ -45,4 +45,5 @@ private:
     void* mModule = nullptr;
     Entries mEntries;
     TUTF8String mLibraryPath;
+    [[maybe_unused]] bool mReportedLoadFailure = false; // said once, not at every pass
 };

@@ -70,9 +70,15 @@ TErrorCode PlugPlugLibrary::Load()
                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
         if (mModule == nullptr)
         {
-            GLogger::GetInstance().Log(kLogCategory, GLogger::kError,
-                                       "The extension event library %s could not be loaded (error %lu)",
-                                       mLibraryPath.c_str(), GetLastError());
+            // Tried again at every service pass: said once.
+            const DWORD error = GetLastError();
+            if (!mReportedLoadFailure)
+            {
+                GLogger::GetInstance().Log(kLogCategory, GLogger::kWarning,
+                                           "The extension event library %s could not be loaded (error %lu)",
+                                           mLibraryPath.c_str(), error);
+                mReportedLoadFailure = true;
+            }
             return kLoadFailed;
         }
     }
