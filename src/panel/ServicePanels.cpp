@@ -58,12 +58,13 @@ void ServicePanels()
     }
     if (sPanelLaunched && !sPanelCreated)
     {
-        // A library that was missing or incomplete at launch is looked for again.
-        if (library.GetEntries().addEventListener == nullptr)
+        // A library that was missing or incomplete at launch is looked for again; a panel is made
+        // only on a complete one (one that could not send would leave the panel page waiting).
+        if (!library.IsComplete())
         {
             library.Load();
         }
-        sPanelCreated = panels.AddHTMLPanel(&library) == CoreErrorCodes::kSuccess;
+        sPanelCreated = library.IsComplete() && panels.AddHTMLPanel(&library) == CoreErrorCodes::kSuccess;
     }
     if (host.HasFontManager())
     {

@@ -360,6 +360,10 @@ FakeEventLibrary::FakeEventLibrary()
 {
     sLibrary = this;
     PlugPlugLibrary::Entries entries;
+    entries.loadExtension = [](const char*) { return std::int32_t(0); };
+    entries.unloadExtension = [](const char*) { return std::int32_t(0); };
+    entries.removeEventListener = [](const char*, csxs::event::EventListenerFn, void*)
+    { return std::int32_t(0); };
     entries.addEventListener = [](const char* type, csxs::event::EventListenerFn listener, void* context)
     {
         FakeEventLibrary& self = Current();

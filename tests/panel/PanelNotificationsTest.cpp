@@ -282,6 +282,22 @@ TEST_F(ServicePanelsTest, APanelTheLibraryRefusesIsNotKeptAndIsTriedAgain)
     EXPECT_EQ(PanelManager::GetSharedInstance().GetPanelCount(), 1u);
 }
 
+TEST_F(ServicePanelsTest, ALibraryOneFunctionShortGetsNoPanel)
+{
+    host.boolPreferences["SuppressPanelLaunch"] = true;
+    PlugPlugLibrary::Entries entries = events.library.GetEntries();
+    entries.removeEventListener = nullptr;
+    PlugPlugLibrary::GetSharedInstance().BindForTesting(entries);
+    ServicePanels();
+    ServicePanels();
+    EXPECT_EQ(PanelManager::GetSharedInstance().GetPanelCount(), 0u);
+    EXPECT_TRUE(events.listeners.empty());
+    Bind();
+    ServicePanels();
+    EXPECT_EQ(PanelManager::GetSharedInstance().GetPanelCount(), 1u)
+        << "a complete library, at the next pass";
+}
+
 TEST_F(ServicePanelsTest, WithoutTheFrameworkNothingIsLaunched)
 {
     host.framework = false;

@@ -31,6 +31,13 @@ public:
     // Frees the library when one is loaded; kLoadFailed when freeing fails, else 0.
     TErrorCode Unload();
     bool IsLoaded() const { return mModule != nullptr; }
+    // Every function is bound.
+    bool IsComplete() const
+    {
+        return mEntries.loadExtension != nullptr && mEntries.unloadExtension != nullptr &&
+               mEntries.addEventListener != nullptr && mEntries.removeEventListener != nullptr &&
+               mEntries.dispatchEvent != nullptr;
+    }
     // The path of the library that Load chose (UTF-8), empty before.
     const TUTF8String& GetLibraryPath() const { return mLibraryPath; }
 
