@@ -13,6 +13,17 @@
 //   typehold-ctl freeze [MS]                      the core stops answering its other clients (and
 //                                                 sends no notifications) until thawed, or for MS
 //   typehold-ctl thaw                             the core answers again
+//   typehold-ctl google on|off                    Google web fonts on or off (as the panel does)
+//   typehold-ctl online on|off                    the session as the user changes it: online,
+//   typehold-ctl standalone on|off                standalone, logged in (kept until config.json
+//   typehold-ctl login on|off                     changes the same setting)
+//   typehold-ctl set NAME [--workgroup ID] ID...  a set of fonts; prints its ID
+//   typehold-ctl smartset NAME [--workgroup ID] PATTERN...
+//                                                 a smart set: the fonts whose PostScript name
+//                                                 matches a pattern ('*', '?'); prints its ID
+//   typehold-ctl sets                             sets and smart sets, one a line
+//   typehold-ctl smartlists                       smart lists: ID, name, their fonts' IDs
+//   typehold-ctl clicks                           the panel clicks recorded, oldest first
 //
 // Exit status: 0 done, 1 the core is unreachable or refused, 2 usage.
 
@@ -22,6 +33,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,7 +49,9 @@ int Usage()
         stderr,
         "usage: typehold-ctl emit TYPE COUNT [FIRST] | replicate KIND [STEPS] [MS] | reload | dump |\n"
         "       fonts | activate [--client NAME] ID... | deactivate [--client NAME] ID... | exit |\n"
-        "       freeze [MS] | thaw\n");
+        "       freeze [MS] | thaw | google|online|standalone|login on|off |\n"
+        "       set NAME [--workgroup ID] ID... | smartset NAME [--workgroup ID] PATTERN... | sets |\n"
+        "       smartlists | clicks\n");
     return 2;
 }
 
@@ -113,95 +127,194 @@ private:
     DWORD mCorePid = 0;
 };
 
-int Run(const std::vector<std::string>& arguments)
+std::string Joined(const std::vector<std::int64_t>& values)
 {
-    if (arguments.empty())
+    std::string text;
+    for (const std::int64_t value : values)
     {
-        return Usage();
+        text += (text.empty() ? "" : ",") + std::to_string(value);
     }
-    const std::string& command = arguments[0];
+    return text;
+}
+
+// The arguments after the command: options taken out, the rest in order.
+struct GArguments
+{
     std::string client = "ctl";
-    std::vector<long long> numbers;
-    std::string kind;
-    for (std::size_t i = 1; i < arguments.size(); ++i)
+    bool hasWorkgroup = false;
+    long long workgroup = 0;
+    std::vector<std::string> words;
+
+    // Every word from the index on as a number.
+    bool Numbers(std::size_t from, std::vector<long long>& numbers) const
     {
-        long long number = 0;
-        if (arguments[i] == "--client" && i + 1 < arguments.size())
+        numbers.clear();
+        for (std::size_t i = from; i < words.size(); ++i)
         {
-            client = arguments[++i];
-        }
-        else if (ParseNumber(arguments[i].c_str(), number))
-        {
+            long long number = 0;
+            if (!ParseNumber(words[i].c_str(), number))
+            {
+                return false;
+            }
             numbers.push_back(number);
         }
-        else if (command == "replicate" && kind.empty())
-        {
-            kind = arguments[i];
-        }
-        else
-        {
-            return Usage();
-        }
+        return true;
     }
+};
 
-    GControlConnection connection;
-    GCFHolder<CFMutableDictionaryRef> request;
-    if (command == "emit" && (numbers.size() == 2 || numbers.size() == 3))
+bool IsSessionCommand(const std::string& command)
+{
+    return command == "google" || command == "online" || command == "standalone" || command == "login";
+}
+
+// The request of a command line; null for a usage error.
+CFMutableDictionaryRef CreateRequest(const std::string& command, const GArguments& arguments)
+{
+    std::vector<long long> numbers;
+    const std::vector<std::string>& words = arguments.words;
+    const bool allNumbers = arguments.Numbers(0, numbers);
+    if (arguments.hasWorkgroup && command != "set" && command != "smartset")
     {
-        request.Reset(GControlConnection::Request(protocol::kOpEmitNotifications));
-        SetInt(request.Get(), "type", numbers[0]);
-        SetInt(request.Get(), "count", numbers[1]);
-        SetInt(request.Get(), "first", numbers.size() == 3 ? numbers[2] : 1);
+        return nullptr;
     }
-    else if (command == "replicate" && !kind.empty() && numbers.size() <= 2)
+    CFMutableDictionaryRef request = nullptr;
+    if (command == "emit" && allNumbers && (numbers.size() == 2 || numbers.size() == 3))
     {
-        request.Reset(GControlConnection::Request(protocol::kOpReplicate));
-        SetString(request.Get(), "kind", kind);
-        SetInt(request.Get(), "steps", numbers.size() >= 1 ? numbers[0] : 3);
-        SetInt(request.Get(), "intervalMs", numbers.size() >= 2 ? numbers[1] : 0);
+        request = GControlConnection::Request(protocol::kOpEmitNotifications);
+        SetInt(request, "type", numbers[0]);
+        SetInt(request, "count", numbers[1]);
+        SetInt(request, "first", numbers.size() == 3 ? numbers[2] : 1);
     }
-    else if ((command == "reload" || command == "dump" || command == "fonts" || command == "exit") &&
-             numbers.empty())
+    else if (command == "replicate" && !words.empty() && arguments.Numbers(1, numbers) && numbers.size() <= 2)
+    {
+        request = GControlConnection::Request(protocol::kOpReplicate);
+        SetString(request, "kind", words[0]);
+        SetInt(request, "steps", numbers.size() >= 1 ? numbers[0] : 3);
+        SetInt(request, "intervalMs", numbers.size() >= 2 ? numbers[1] : 0);
+    }
+    else if ((command == "reload" || command == "dump" || command == "fonts" || command == "exit" ||
+              command == "sets" || command == "clicks") &&
+             words.empty())
     {
         const char* op = command == "reload" ? protocol::kOpReloadConfig
                          : command == "exit" ? protocol::kOpExit
                                              : protocol::kOpDumpState;
-        request.Reset(GControlConnection::Request(op));
+        request = GControlConnection::Request(op);
     }
-    else if (command == "freeze" && numbers.size() <= 1 && (numbers.empty() || numbers[0] > 0))
+    else if (command == "smartlists" && words.empty())
     {
-        request.Reset(GControlConnection::Request(protocol::kOpFreeze));
+        request = GControlConnection::Request("GetAllSmartLists");
+    }
+    else if (command == "freeze" && allNumbers && numbers.size() <= 1 && (numbers.empty() || numbers[0] > 0))
+    {
+        request = GControlConnection::Request(protocol::kOpFreeze);
         if (!numbers.empty())
         {
-            SetInt(request.Get(), "ms", numbers[0]);
+            SetInt(request, "ms", numbers[0]);
         }
     }
-    else if (command == "thaw" && numbers.empty())
+    else if (command == "thaw" && words.empty())
     {
-        request.Reset(GControlConnection::Request(protocol::kOpThaw));
+        request = GControlConnection::Request(protocol::kOpThaw);
     }
-    else if ((command == "activate" || command == "deactivate") && !numbers.empty())
+    else if ((command == "activate" || command == "deactivate") && allNumbers && !numbers.empty())
     {
-        request.Reset(
-            GControlConnection::Request(command == "activate" ? "ActivateFonts" : "DeactivateFonts"));
-        SetInts(request.Get(), "ids", numbers);
-        SetInt(request.Get(), "mode", 1);
-        SetInt(request.Get(), "persistent", 1);
+        request = GControlConnection::Request(command == "activate" ? "ActivateFonts" : "DeactivateFonts");
+        SetInts(request, "ids", numbers);
+        SetInt(request, "mode", 1);
+        SetInt(request, "persistent", 1);
     }
-    else
+    else if (IsSessionCommand(command) && words.size() == 1 && (words[0] == "on" || words[0] == "off"))
+    {
+        const bool on = words[0] == "on";
+        if (command == "google")
+        {
+            request = GControlConnection::Request("SetGoogleWebFontsEnabled");
+            SetInt(request, "enabled", on ? 1 : 0);
+        }
+        else
+        {
+            request = GControlConnection::Request(protocol::kOpSetSessionState);
+            SetString(request, "name", command == "login" ? "loggedIn" : command);
+            SetBool(request, "value", on);
+        }
+    }
+    else if (command == "set" && !words.empty() && arguments.Numbers(1, numbers))
+    {
+        request = GControlConnection::Request("CreateTopLevelSet");
+        SetString(request, "name", words[0]);
+        SetInt(request, "workgroup", arguments.workgroup);
+        SetInts(request, "ids", numbers);
+    }
+    else if (command == "smartset" && words.size() >= 2)
+    {
+        request = GControlConnection::Request(protocol::kOpCreateSmartSet);
+        SetString(request, "name", words[0]);
+        SetInt(request, "workgroup", arguments.workgroup);
+        GCFHolder<CFMutableArrayRef> patterns(CreateMutableArray());
+        for (std::size_t i = 1; i < words.size(); ++i)
+        {
+            GCFHolder<CFStringRef> pattern(CreateString(words[i]));
+            CFArrayAppendValue(patterns.Get(), pattern.Get());
+        }
+        SetValue(request, "patterns", patterns.Get());
+    }
+    return request;
+}
+
+void PrintRecords(CFArrayRef records, const std::function<void(CFDictionaryRef)>& print)
+{
+    for (CFIndex i = 0; records != nullptr && i < CFArrayGetCount(records); ++i)
+    {
+        CFTypeRef record = CFArrayGetValueAtIndex(records, i);
+        if (CFGetTypeID(record) == CFDictionaryGetTypeID())
+        {
+            print(static_cast<CFDictionaryRef>(record));
+        }
+    }
+}
+
+int Run(const std::vector<std::string>& commandLine)
+{
+    if (commandLine.empty())
     {
         return Usage();
     }
+    const std::string& command = commandLine[0];
+    GArguments arguments;
+    for (std::size_t i = 1; i < commandLine.size(); ++i)
+    {
+        if (commandLine[i] == "--client" && i + 1 < commandLine.size())
+        {
+            arguments.client = commandLine[++i];
+        }
+        else if (commandLine[i] == "--workgroup" && i + 1 < commandLine.size() &&
+                 ParseNumber(commandLine[i + 1].c_str(), arguments.workgroup))
+        {
+            arguments.hasWorkgroup = true;
+            ++i;
+        }
+        else
+        {
+            arguments.words.push_back(commandLine[i]);
+        }
+    }
 
+    GCFHolder<CFMutableDictionaryRef> request(CreateRequest(command, arguments));
+    if (!request)
+    {
+        return Usage();
+    }
+    GControlConnection connection;
     GCFHolder<CFDictionaryRef> reply;
-    if (!connection.Open(client) || !connection.Call(request.Get(), reply))
+    if (!connection.Open(arguments.client) || !connection.Call(request.Get(), reply))
     {
         return 1;
     }
+    CFDictionaryRef state = MessageDictionary(reply.Get(), "state");
     if (command == "dump")
     {
-        GCFHolder<CFDataRef> xml(
-            CFPropertyListCreateXMLData(kCFAllocatorDefault, MessageValue(reply.Get(), "state")));
+        GCFHolder<CFDataRef> xml(CFPropertyListCreateXMLData(kCFAllocatorDefault, state));
         if (xml)
         {
             std::fwrite(CFDataGetBytePtr(xml.Get()), 1, static_cast<std::size_t>(CFDataGetLength(xml.Get())),
@@ -210,16 +323,83 @@ int Run(const std::vector<std::string>& arguments)
     }
     else if (command == "fonts")
     {
-        CFArrayRef fonts = MessageArray(MessageDictionary(reply.Get(), "state"), "fonts");
-        for (CFIndex i = 0; fonts != nullptr && i < CFArrayGetCount(fonts); ++i)
+        PrintRecords(MessageArray(state, "fonts"),
+                     [](CFDictionaryRef font)
+                     {
+                         std::printf("%lld\t%s\t%lld\t%lld\t%s\n",
+                                     static_cast<long long>(MessageInt(font, "DatabaseID")),
+                                     MessageString(font, "PostScriptName").c_str(),
+                                     static_cast<long long>(MessageInt(font, "ActivationStatus")),
+                                     static_cast<long long>(MessageInt(font, "WorkgroupID")),
+                                     MessageString(font, "Path").c_str());
+                     });
+    }
+    else if (command == "sets")
+    {
+        PrintRecords(MessageArray(state, "sets"),
+                     [](CFDictionaryRef set)
+                     {
+                         std::printf("set\t%lld\t%s\t%lld\t%s\n",
+                                     static_cast<long long>(MessageInt(set, "id")),
+                                     MessageString(set, "name").c_str(),
+                                     static_cast<long long>(MessageInt(set, "workgroup")),
+                                     Joined(MessageInts(set, "fonts")).c_str());
+                     });
+        PrintRecords(MessageArray(state, "smartSets"),
+                     [](CFDictionaryRef smartSet)
+                     {
+                         std::string patterns;
+                         CFArrayRef list = MessageArray(smartSet, "patterns");
+                         for (CFIndex i = 0; list != nullptr && i < CFArrayGetCount(list); ++i)
+                         {
+                             patterns += (i == 0 ? "" : " ") + StringValue(CFArrayGetValueAtIndex(list, i));
+                         }
+                         std::printf("smartset\t%lld\t%s\t%lld\t%s\n",
+                                     static_cast<long long>(MessageInt(smartSet, "id")),
+                                     MessageString(smartSet, "name").c_str(),
+                                     static_cast<long long>(MessageInt(smartSet, "workgroup")),
+                                     patterns.c_str());
+                     });
+    }
+    else if (command == "clicks")
+    {
+        PrintRecords(MessageArray(state, "panelClicks"),
+                     [](CFDictionaryRef click)
+                     {
+                         std::printf(
+                             "%lld\t%lld\t%s\t%s\t%s\n", static_cast<long long>(MessageInt(click, "time")),
+                             static_cast<long long>(MessageInt(click, "fontID")),
+                             MessageString(click, "postScriptName").c_str(),
+                             MessageString(click, "version").c_str(), MessageString(click, "client").c_str());
+                     });
+    }
+    else if (command == "smartlists")
+    {
+        bool answered = true;
+        PrintRecords(MessageArray(reply.Get(), "smartLists"),
+                     [&](CFDictionaryRef list)
+                     {
+                         const long long id = MessageInt(list, "smartListID");
+                         GCFHolder<CFMutableDictionaryRef> fontsRequest(
+                             GControlConnection::Request("GetSmartListFonts"));
+                         SetInt(fontsRequest.Get(), "smartListID", id);
+                         GCFHolder<CFDictionaryRef> fonts;
+                         std::vector<std::int64_t> ids;
+                         answered = answered && connection.Call(fontsRequest.Get(), fonts);
+                         PrintRecords(MessageArray(fonts.Get(), "fonts"), [&ids](CFDictionaryRef font)
+                                      { ids.push_back(MessageInt(font, "fontID")); });
+                         std::printf("%lld\t%s\t%s\n", id, MessageString(list, "smartListName").c_str(),
+                                     Joined(ids).c_str());
+                     });
+        if (!answered)
         {
-            CFDictionaryRef font = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(fonts, i));
-            std::printf("%lld\t%s\t%lld\t%lld\t%s\n", static_cast<long long>(MessageInt(font, "DatabaseID")),
-                        MessageString(font, "PostScriptName").c_str(),
-                        static_cast<long long>(MessageInt(font, "ActivationStatus")),
-                        static_cast<long long>(MessageInt(font, "WorkgroupID")),
-                        MessageString(font, "Path").c_str());
+            return 1;
         }
+    }
+    else if (command == "set" || command == "smartset")
+    {
+        std::printf("%lld\n", static_cast<long long>(
+                                  MessageInt(reply.Get(), command == "set" ? "setID" : "smartSetID")));
     }
     else if (command == "activate")
     {

@@ -6,6 +6,7 @@
 // (WaitForInputIdle) sees it ready. The configuration is checked for changes every 250 ms.
 
 #include "GLogger.h"
+#include "GPreviewRenderer_Win.h"
 #include "GStringEncodings.h"
 #include "GTypeholdEngine.h"
 #include "GTypeholdServer_Win.h"
@@ -161,6 +162,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     GTypeholdServer server(GetCurrentThreadId());
     GTypeholdEngine engine(configFolder, server);
+    GGdiPreviewRenderer previewRenderer;
+    engine.SetPreviewRenderer(&previewRenderer);
     engine.LoadConfig();
     const TUInt32 delay = engine.ConfigCopy().startupDelayMs;
     if (delay > 0)

@@ -117,16 +117,6 @@ struct GLaunchedProcess
     }
 };
 
-std::vector<CFDictionaryRef> Records(CFArrayRef array)
-{
-    std::vector<CFDictionaryRef> records;
-    for (CFIndex i = 0; array != nullptr && i < CFArrayGetCount(array); ++i)
-    {
-        records.push_back(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(array, i)));
-    }
-    return records;
-}
-
 std::set<std::string> Names(CFArrayRef records)
 {
     std::set<std::string> names;
@@ -161,32 +151,6 @@ std::set<std::string> OracleNames(const std::string& document)
         }
     }
     return names;
-}
-
-// Every occurrence of a text in the bytes, in ASCII and in UTF-16BE (the two forms of sfnt name
-// strings), replaced by another of the same length.
-int ReplaceNameText(std::string& bytes, const std::string& from, const std::string& to)
-{
-    auto utf16 = [](const std::string& text)
-    {
-        std::string wide;
-        for (const char c : text)
-        {
-            wide += '\0';
-            wide += c;
-        }
-        return wide;
-    };
-    int replaced = 0;
-    for (const auto& [a, b] : {std::pair{from, to}, std::pair{utf16(from), utf16(to)}})
-    {
-        for (std::size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + b.size()))
-        {
-            bytes.replace(at, a.size(), b);
-            ++replaced;
-        }
-    }
-    return replaced;
 }
 } // namespace
 
@@ -638,7 +602,8 @@ TEST_F(TypeholdLibraryTest, HostileFontFilesAreSkippedAndIDsStayStable)
         5000));
 }
 
-TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsSmartListsAndPreviews)
+// (Previews, smart list queries and the rest of the panel's services: TypeholdPanelServicesTest.cpp.)
+TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsAndSmartLists)
 {
     StartAndConnect(
         ConfigJSON("\"initThreadInstance\": {\"failure\": \"vaultInUse\", \"vaultPath\": \"C:\\\\Vault\"}"));
@@ -689,31 +654,6 @@ TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsSmartListsAndPreviews)
     EXPECT_EQ(MessageString(definition.Get(), "smartListName"), "Posters");
     ASSERT_EQ(mLibrary->DeleteSmartList(Facade(), list), 0u);
     EXPECT_NE(mLibrary->GetSmartList(Facade(), list, definition.Get()), 0u);
-
-    // The family of a font by its assigned family ID.
-    GCFHolder<CFMutableDictionaryRef> carlito = FontInfo(fonts[0]);
-    const std::int32_t all = 0;
-    GCFHolder<CFMutableArrayRef> family(typehold::CreateMutableArray());
-    ASSERT_EQ(mLibrary->FindFontsInSameFamilyForActivation(carlito.Get(), &all, 1, family.Get()), 0u);
-    EXPECT_EQ(Names(family.Get()),
-              (std::set<std::string>{"Carlito", "Carlito-Bold", "Carlito-Italic", "Carlito-BoldItalic"}));
-
-    // Previews arrive as a notification with the image files.
-    ASSERT_EQ(mLibrary->RenderFontNamePreviewPNGs(Facade(), 1, fonts, 1, fonts + 1, 0, 14, 400, 30, 1), 0u);
-    auto& recorder = GNotificationRecorder::Shared();
-    ASSERT_TRUE(recorder.WaitFor(
-        [](const auto& entries)
-        {
-            return std::any_of(entries.begin(), entries.end(),
-                               [](const auto& e) { return e.type == kLPINotifyPreviewPNGsRendered; });
-        },
-        5000));
-    GCFHolder<CFDictionaryRef> images(recorder.CopyFirstDictionary(kLPINotifyPreviewPNGsRendered));
-    EXPECT_EQ(CFDictionaryGetCount(images.Get()), 2);
-    GCFHolder<CFNumberRef> key(typehold::CreateNumber(fonts[1]));
-    auto* files = static_cast<CFDictionaryRef>(CFDictionaryGetValue(images.Get(), key.Get()));
-    ASSERT_NE(files, nullptr);
-    EXPECT_EQ(ReadWholeFile(MessageString(files, "2xPNGFilename")).substr(1, 3), "PNG");
 
     // Logging into the configuration folder, saves recorded (slugs: TypeholdSlugTest.cpp).
     ASSERT_EQ(mLibrary->BeginLogging(Facade(), "Photoshop.log"), 0u);

@@ -112,6 +112,31 @@ std::vector<std::int64_t> GNotificationRecorder::ValuesOf(std::uint32_t type)
     return values;
 }
 
+std::vector<std::uint32_t> GNotificationRecorder::Types()
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    std::vector<std::uint32_t> types;
+    for (const GEntry& entry : mEntries)
+    {
+        types.push_back(entry.type);
+    }
+    return types;
+}
+
+std::vector<typehold::GCFHolder<CFDictionaryRef>> GNotificationRecorder::CopyDictionaries(std::uint32_t type)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    std::vector<typehold::GCFHolder<CFDictionaryRef>> dictionaries;
+    for (const GEntry& entry : mEntries)
+    {
+        if (entry.type == type && entry.dictionary)
+        {
+            dictionaries.emplace_back(static_cast<CFDictionaryRef>(CFRetain(entry.dictionary.Get())));
+        }
+    }
+    return dictionaries;
+}
+
 CFDictionaryRef GNotificationRecorder::CopyFirstDictionary(std::uint32_t type)
 {
     std::lock_guard<std::mutex> lock(mMutex);
@@ -141,34 +166,63 @@ std::string WindowsPath(std::string path)
     return path;
 }
 
-int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs,
+               std::string* output)
 {
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    // The program's standard output goes to a temporary file, read when it has ended.
+    wchar_t outputPath[MAX_PATH] = {};
+    HANDLE outputFile = INVALID_HANDLE_VALUE;
+    if (output != nullptr)
     {
-        return -1;
+        wchar_t folder[MAX_PATH] = {};
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        if (GetTempPathW(MAX_PATH, folder) == 0 || GetTempFileNameW(folder, L"thc", 0, outputPath) == 0 ||
+            (outputFile = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_TEMPORARY, nullptr)) == INVALID_HANDLE_VALUE)
+        {
+            return -1;
+        }
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = outputFile;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                       output != nullptr ? TRUE : FALSE, 0, nullptr, nullptr, &startup, &process);
+    if (outputFile != INVALID_HANDLE_VALUE)
+    {
+        CloseHandle(outputFile);
     }
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    if (started)
     {
-        GetExitCodeProcess(process.hProcess, &code);
+        if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        {
+            GetExitCodeProcess(process.hProcess, &code);
+        }
+        else
+        {
+            TerminateProcess(process.hProcess, 99);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
     }
-    else
+    if (output != nullptr)
     {
-        TerminateProcess(process.hProcess, 99);
+        *output = ReadWholeFile(UTF8FromPath(outputPath));
+        DeleteFileW(outputPath);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     return static_cast<int>(code);
 }
 
-int RunCtl(const std::wstring& arguments)
+int RunCtl(const std::wstring& arguments, std::string* output)
 {
-    return RunProgram(GCoreLayout::Shared().Program(L"typehold-ctl.exe"), arguments);
+    return RunProgram(GCoreLayout::Shared().Program(L"typehold-ctl.exe"), arguments, 120000, output);
 }
 
 GCoreProcess::~GCoreProcess()
@@ -244,8 +298,6 @@ std::string DocumentsFolder()
     return WindowsPath(TYPEHOLD_TEST_DOCUMENTS_DIR);
 }
 
-namespace
-{
 std::string JSONString(const std::string& text)
 {
     std::string quoted = "\"";
@@ -259,7 +311,6 @@ std::string JSONString(const std::string& text)
     }
     return quoted + "\"";
 }
-} // namespace
 
 std::string ConfigJSON(const std::string& extraMembers, std::vector<std::string> fontFolders,
                        const std::string& extraWorkgroups)
@@ -284,4 +335,42 @@ std::string ConfigJSON(const std::string& extraMembers, std::vector<std::string>
         json += ",\n  " + extraMembers;
     }
     return json + "\n}\n";
+}
+
+// --- Records and font files --------------------------------------------------------------------
+
+std::vector<CFDictionaryRef> Records(CFArrayRef array)
+{
+    std::vector<CFDictionaryRef> records;
+    for (CFIndex i = 0; array != nullptr && i < CFArrayGetCount(array); ++i)
+    {
+        records.push_back(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(array, i)));
+    }
+    return records;
+}
+
+// Every occurrence of a text in the bytes, in ASCII and in UTF-16BE (the two forms of sfnt name
+// strings), replaced by another of the same length.
+int ReplaceNameText(std::string& bytes, const std::string& from, const std::string& to)
+{
+    auto utf16 = [](const std::string& text)
+    {
+        std::string wide;
+        for (const char c : text)
+        {
+            wide += '\0';
+            wide += c;
+        }
+        return wide;
+    };
+    int replaced = 0;
+    for (const auto& [a, b] : {std::pair{from, to}, std::pair{utf16(from), utf16(to)}})
+    {
+        for (std::size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + b.size()))
+        {
+            bytes.replace(at, a.size(), b);
+            ++replaced;
+        }
+    }
+    return replaced;
 }

@@ -59,6 +59,10 @@ public:
     bool WaitFor(const std::function<bool(const std::vector<GEntry>&)>& predicate, int timeoutMs);
     std::size_t CountOf(std::uint32_t type);
     std::vector<std::int64_t> ValuesOf(std::uint32_t type);
+    // The types of the notifications so far, in order.
+    std::vector<std::uint32_t> Types();
+    // The dictionary payloads of the notifications of the type, in order.
+    std::vector<typehold::GCFHolder<CFDictionaryRef>> CopyDictionaries(std::uint32_t type);
     // The dictionary payload of the first notification of the type (retained; null when none).
     CFDictionaryRef CopyFirstDictionary(std::uint32_t type);
 
@@ -90,9 +94,10 @@ private:
 };
 
 // Runs a program of the layout with arguments and returns its exit code (-1 when it did not
-// start or finish in time).
-int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 120000);
-int RunCtl(const std::wstring& arguments);
+// start or finish in time); what it writes to its standard output goes to output when given.
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 120000,
+               std::string* output = nullptr);
+int RunCtl(const std::wstring& arguments, std::string* output = nullptr);
 
 std::wstring Wide(const std::string& utf8);
 // Paths passed to Windows programs, with backslashes.
@@ -103,4 +108,12 @@ std::string WindowsPath(std::string path);
 std::string ConfigJSON(const std::string& extraMembers = "", std::vector<std::string> fontFolders = {},
                        const std::string& extraWorkgroups = "");
 std::string TestFontsFolder();
+// The text as a JSON string, quoted.
+std::string JSONString(const std::string& text);
 std::string DocumentsFolder();
+
+// The dictionaries of an array of records.
+std::vector<CFDictionaryRef> Records(CFArrayRef array);
+// Every occurrence of a text in the bytes, in ASCII and in UTF-16BE (the two forms of sfnt name
+// strings), replaced by another of the same length; the number of replacements.
+int ReplaceNameText(std::string& bytes, const std::string& from, const std::string& to);

@@ -47,6 +47,10 @@ struct GCoreConfig
     bool canActivateAcrossWorkgroups = true;
     bool googleWebFontsEnabled = true;
     bool canAccessGoogleFonts = true;
+    // The web fonts' source: a folder of font files copied into the core's own Google Fonts
+    // library folder while Google web fonts are being enabled (empty: no web fonts library).
+    std::string googleFontsFolder;
+    TUInt32 googleStepDelayMs = 0; // a pause after each step of that copy
     bool schemaInSync = true;
     TUInt32 initThreadFailure = 0; // the code InitThreadInstance answers
     std::string vaultPath;

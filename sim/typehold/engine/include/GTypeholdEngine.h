@@ -7,9 +7,12 @@
 // Files in the configuration folder:
 //   config.json              the configuration (read, never written)
 //   font-ids.txt             the catalog's ID table
-//   typehold-state.plist     activations per client, sets, smart lists, recorded saves
+//   typehold-state.plist     activations per client, sets, smart sets, smart lists, recorded
+//                            saves, panel clicks, the session settings typehold-ctl changed
 //   system-font-table.txt    one line per active font: PostScript name, TAB, file path
-//   previews/                rendered preview images
+//   previews/                rendered preview images (GPreviewRenderer)
+//   GoogleFonts/             the Google Fonts workgroup's library, copied from the web fonts
+//                            folder of the configuration when Google web fonts are enabled
 //   <name>.log               client logs (BeginLogging/Log)
 //
 // Documents' font-usage slugs (their XMP) are read and written by the requests of
@@ -59,6 +62,34 @@ public:
     virtual void ActiveFontsChanged() = 0;
 };
 
+// One preview image: a font's name drawn in that font, written as a PNG file.
+struct GPreviewImage
+{
+    std::string fontFile;
+    TUInt32 faceIndex = 0;
+    std::string family;   // the typographic family
+    std::string style;    // its subfamily ("Bold Italic")
+    std::string fullName; // the face's full name
+    std::string text;     // what is drawn
+    TSInt32 pointSize = 14;
+    TSInt32 width = 400; // pixels at scale 1
+    TSInt32 height = 30;
+    TSInt32 scale = 1; // 2 for the double-resolution image: twice the pixels and the point size
+    std::string pngPath;
+};
+
+// Draws preview images (the transport provides one: GDI on Windows). Called on the engine's
+// preview thread, without the engine's lock, one image at a time.
+class GPreviewRenderer
+{
+public:
+    virtual ~GPreviewRenderer() = default;
+    // False, with the reason, when the image could not be drawn or written.
+    virtual bool Render(const GPreviewImage& image, std::string& error) = 0;
+};
+
+class GTaskThread;
+
 // Who sends a request: filled in by the connection's "Hello".
 struct GClientInfo
 {
@@ -75,6 +106,8 @@ public:
     GTypeholdEngine(const GTypeholdEngine&) = delete;
     GTypeholdEngine& operator=(const GTypeholdEngine&) = delete;
 
+    // Previews are rendered by this renderer (kept by the caller); without one they are refused.
+    void SetPreviewRenderer(GPreviewRenderer* renderer);
     // Reads config.json (defaults, with a logged error, when it is missing or malformed).
     void LoadConfig();
     // The configuration as last read (for start-up settings).
@@ -115,6 +148,15 @@ private:
         TSInt32 workgroupID = 0;
         std::vector<TUInt32> fonts;
     };
+    // A saved rule: the fonts whose PostScript name matches one of the patterns, in one
+    // workgroup (0: in any).
+    struct GSmartSet
+    {
+        TSInt32 id = 0;
+        std::string name;
+        TSInt32 workgroupID = 0;
+        std::vector<std::string> patterns;
+    };
     struct GSmartList
     {
         TSInt32 id = 0;
@@ -122,6 +164,20 @@ private:
         std::vector<TSInt32> workgroups;
         std::vector<TSInt32> sets;
         std::vector<TSInt32> smartSets;
+    };
+    struct GPanelClick
+    {
+        TUInt32 fontID = 0;
+        std::string postScriptName;
+        std::string version;
+        std::string client;
+        TSInt64 time = 0; // seconds since 1970
+    };
+    // Fonts of a preview request, rendered and notified together.
+    struct GPreviewBatch
+    {
+        std::vector<std::pair<TUInt32, GPreviewImage>> images; // font ID, its 1x image
+        bool doubleResolution = false;
     };
     struct GClientState
     {
@@ -163,10 +219,34 @@ private:
     CFMutableDictionaryRef CreateFontRecord(const GFontEntry& font) const;
     CFMutableDictionaryRef CreateSmartListFontRecord(const GFontEntry& font) const;
     CFMutableArrayRef CreateFontRecords(const std::vector<const GFontEntry*>& fonts) const;
+    // The fonts a smart list query selects, in the order of the panel's lists.
     std::vector<const GFontEntry*> SmartListFonts(const std::vector<TSInt32>& workgroups,
                                                   const std::vector<TSInt32>& sets,
-                                                  const std::vector<TSInt32>& smartSets, int depth) const;
+                                                  const std::vector<TSInt32>& smartSets) const;
+    bool InSmartSet(const GFontEntry& font, const GSmartSet& smartSet) const;
+    std::string SmartListTree(const GSmartList& list) const;
     GSmartList* FindSmartList(TSInt32 id);
+    const GFontSet* FindSet(TSInt32 id) const;
+    const GSmartSet* FindSmartSet(TSInt32 id) const;
+    // The conflict ID of a font: non-zero when a font of its PostScript name is in another
+    // workgroup.
+    TSInt32 ConflictID(const GFontEntry& font) const;
+
+    // Previews, rendered on the preview thread and notified to the client that asked.
+    void RenderPreviews(const std::string& client, const std::vector<GPreviewBatch>& batches);
+
+    // Session settings and the web fonts library.
+    void ApplySessionOverrides(GCoreConfig& config) const;
+    // The configuration as the engine uses it: the Google Fonts workgroup holds the library folder.
+    GCoreConfig WithLibraryFolders(GCoreConfig config) const;
+    std::string GoogleLibraryFolder() const;
+    // Turns Google web fonts on or off: state, notification and, when turned on, the copy of the
+    // web fonts folder into the library (on the replication thread).
+    void ChangeGoogleWebFontsEnabled(bool enabled, const char* by);
+    void QueueGoogleReplication();
+    // The copy itself: progress per file, then the catalog with the new fonts, then "stopped".
+    // Runs without the lock.
+    void RunGoogleReplication();
 
     // State.
     void LoadState();
@@ -238,6 +318,8 @@ private:
     // Holds a request for the delay the configuration gives "<op>.<moment>".
     void PauseAt(const std::string& op, const char* moment) const;
     TErrorCode EmitNotifications(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode CreateSmartSet(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
+    TErrorCode SetSessionState(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode DumpState(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     TErrorCode Exit(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef);
     // Replication runs outside the lock (it sleeps between steps).
@@ -252,8 +334,10 @@ private:
     std::condition_variable mReadyCondition;
     bool mReady = false;
 
-    GCoreConfig mConfig;
+    GCoreConfig mConfig;     // as used: the file's, with the session settings typehold-ctl changed
+    GCoreConfig mFileConfig; // as the file says
     TSInt64 mConfigTime = -1;
+    GPreviewRenderer* mPreviewRenderer = nullptr;
     std::unique_ptr<FontCatalog> mCatalog;
     std::vector<GFontEntry> mFonts;
     std::unordered_map<TUInt32, std::size_t> mFontIndex;
@@ -262,10 +346,21 @@ private:
     std::map<std::string, GClientState> mClients;
     std::vector<GFontSet> mSets;
     TSInt32 mNextSetID = 1;
+    std::vector<GSmartSet> mSmartSets;
+    TSInt32 mNextSmartSetID = 1;
     std::vector<GSmartList> mSmartLists;
     TSInt32 mNextSmartListID = 1;
     CFMutableArrayRef mSavedDocuments = nullptr;
+    std::vector<GPanelClick> mPanelClicks; // the latest, oldest first
+    // Session settings set by typehold-ctl ("online", "standalone", "loggedIn"), kept until
+    // config.json changes the same setting.
+    std::map<std::string, bool> mSessionOverrides;
     bool mGoogleWebFontsEnabled = true;
     bool mReplicationRunning = false;
+    bool mGoogleReplicationQueued = false;
+
+    // Last members: destroyed first, so that no task runs on a half-destroyed engine.
+    std::unique_ptr<GTaskThread> mPreviewThread;
+    std::unique_ptr<GTaskThread> mReplicationThread;
 };
 } // namespace typehold

@@ -171,6 +171,8 @@ void Read(const JsonNode& root, GCoreConfig& config)
         RequireObject(node);
         ReadBool(node, "enabled", config.googleWebFontsEnabled);
         ReadBool(node, "canAccess", config.canAccessGoogleFonts);
+        ReadString(node, "folder", config.googleFontsFolder);
+        ReadUInt(node, "stepDelayMs", config.googleStepDelayMs);
     }
     ReadBool(root, "schemaInSync", config.schemaInSync);
     if (root.find("initThreadInstance", node))

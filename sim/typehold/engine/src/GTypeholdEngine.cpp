@@ -4,6 +4,7 @@
 
 #include "GErrorCodes.h"
 #include "GLogger.h"
+#include "GTaskThread.h"
 #include "GTypeholdEngineInternal.h"
 #include "GTypeholdFiles.h"
 #include "TypeholdMessage.h"
@@ -24,6 +25,7 @@ constexpr const char* kConfigFileName = "config.json";
 constexpr const char* kIDTableFileName = "font-ids.txt";
 constexpr const char* kStateFileName = "typehold-state.plist";
 constexpr const char* kSystemFontTableFileName = "system-font-table.txt";
+constexpr const char* kGoogleLibraryFolderName = "GoogleFonts";
 
 // Activation kinds ranked: lasting activations over temporary ones over automatic ones.
 int KindRank(TSInt32 kind)
@@ -65,6 +67,13 @@ std::string FamilyKeyOf(const std::string& family)
         key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
     }
     return key;
+}
+
+// A family is the part of a PostScript name before its first '-' ("Carlito" for "Carlito-Bold"
+// and for "Carlito"), compared like family names.
+std::string FamilyOfPostScriptName(const std::string& name)
+{
+    return name.substr(0, name.find('-'));
 }
 
 TSInt32 FamilyIDOf(const std::string& family)
@@ -132,13 +141,56 @@ void LogLine(TSInt32 level, const char* format, ...)
 
 GTypeholdEngine::GTypeholdEngine(std::string configFolder, GNotificationSink& sink)
     : mConfigFolder(std::move(configFolder)), mSink(sink), mCatalog(std::make_unique<FontCatalog>()),
-      mSavedDocuments(CreateMutableArray())
+      mSavedDocuments(CreateMutableArray()), mPreviewThread(std::make_unique<GTaskThread>()),
+      mReplicationThread(std::make_unique<GTaskThread>())
 {
 }
 
 GTypeholdEngine::~GTypeholdEngine()
 {
+    // Their tasks use the rest of the engine.
+    mPreviewThread.reset();
+    mReplicationThread.reset();
     CFRelease(mSavedDocuments);
+}
+
+void GTypeholdEngine::SetPreviewRenderer(GPreviewRenderer* renderer)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    mPreviewRenderer = renderer;
+}
+
+std::string GTypeholdEngine::GoogleLibraryFolder() const
+{
+    return FilePath(kGoogleLibraryFolderName);
+}
+
+GCoreConfig GTypeholdEngine::WithLibraryFolders(GCoreConfig config) const
+{
+    if (config.googleFontsFolder.empty())
+    {
+        return config;
+    }
+    for (GWorkgroupConfig& workgroup : config.workgroups)
+    {
+        if (workgroup.type == kWorkgroupTypeGoogle)
+        {
+            workgroup.folders.push_back(GoogleLibraryFolder());
+            break;
+        }
+    }
+    return config;
+}
+
+void GTypeholdEngine::ApplySessionOverrides(GCoreConfig& config) const
+{
+    for (const auto& [name, value] : mSessionOverrides)
+    {
+        if (bool* setting = SessionSetting(config, name))
+        {
+            *setting = value;
+        }
+    }
 }
 
 std::string GTypeholdEngine::FilePath(const std::string& name) const
@@ -163,7 +215,8 @@ void GTypeholdEngine::LoadConfig()
         LogLine(GLogger::kError, "The configuration %s is malformed (%s); running with the defaults",
                 path.c_str(), error.c_str());
     }
-    mConfig = config;
+    mFileConfig = WithLibraryFolders(config);
+    mConfig = mFileConfig;
     mGoogleWebFontsEnabled = mConfig.googleWebFontsEnabled;
 }
 
@@ -183,6 +236,10 @@ void GTypeholdEngine::Start()
     LoadState();
     WriteSystemFontTable();
     mSink.ActiveFontsChanged();
+    if (mGoogleWebFontsEnabled)
+    {
+        QueueGoogleReplication(); // the library catches up with the web fonts folder
+    }
     mReady = true;
     mReadyCondition.notify_all();
     LogLine(GLogger::kInfo, "Ready: %u fonts, %u of them active", static_cast<unsigned>(mFonts.size()),
@@ -214,8 +271,23 @@ void GTypeholdEngine::CheckConfig(bool force)
     }
     LogLine(GLogger::kInfo, "Configuration %s read again", path.c_str());
     const GCoreConfig before = mConfig;
+    const GCoreConfig fileBefore = mFileConfig;
     const std::set<TUInt32> activeBefore = ActiveFontIDs();
-    mConfig = config;
+    mFileConfig = WithLibraryFolders(config);
+    // A setting the file changes replaces what typehold-ctl set.
+    for (auto override = mSessionOverrides.begin(); override != mSessionOverrides.end();)
+    {
+        if (SessionValue(mFileConfig, override->first) != SessionValue(fileBefore, override->first))
+        {
+            override = mSessionOverrides.erase(override);
+        }
+        else
+        {
+            ++override;
+        }
+    }
+    mConfig = mFileConfig;
+    ApplySessionOverrides(mConfig);
     if (before.CatalogFolders() != mConfig.CatalogFolders())
     {
         InstallCatalog(BuildCatalog(mConfig));
@@ -225,11 +297,11 @@ void GTypeholdEngine::CheckConfig(bool force)
     {
         AssignWorkgroups();
     }
-    if (before.googleWebFontsEnabled != mConfig.googleWebFontsEnabled)
-    {
-        mGoogleWebFontsEnabled = mConfig.googleWebFontsEnabled;
-    }
     NotifyConfigChanges(before, mConfig);
+    if (fileBefore.googleWebFontsEnabled != mFileConfig.googleWebFontsEnabled)
+    {
+        ChangeGoogleWebFontsEnabled(mFileConfig.googleWebFontsEnabled, "config.json");
+    }
     ActivationsChanged(activeBefore);
 }
 
@@ -244,9 +316,13 @@ void GTypeholdEngine::NotifyConfigChanges(const GCoreConfig& before, const GCore
                 after.serverType);
         NotifyAll(kLPINotifyLoggedInStateChanged, payload.Get());
     }
-    if (WorkgroupShape(before) != WorkgroupShape(after))
+    // Standalone or not, the libraries are named differently.
+    if (WorkgroupShape(before) != WorkgroupShape(after) || before.standalone != after.standalone)
     {
-        LogLine(GLogger::kInfo, "Workgroups changed");
+        LogLine(GLogger::kInfo, "Workgroups changed%s",
+                before.standalone != after.standalone
+                    ? (after.standalone ? " (standalone now)" : " (not standalone now)")
+                    : "");
         NotifyAll(kLPINotifyWorkgroupsChanged, nullptr);
     }
     if (PermissionShape(before) != PermissionShape(after))
@@ -258,13 +334,6 @@ void GTypeholdEngine::NotifyConfigChanges(const GCoreConfig& before, const GCore
     {
         LogLine(GLogger::kInfo, "Online state now %d", after.online ? 1 : 0);
         NotifyAll(kLPINotifyOnlineStateChanged, after.online ? kCFBooleanTrue : kCFBooleanFalse);
-    }
-    if (before.googleWebFontsEnabled != after.googleWebFontsEnabled)
-    {
-        LogLine(GLogger::kInfo, "Google web fonts now %s",
-                after.googleWebFontsEnabled ? "enabled" : "disabled");
-        NotifyAll(kLPINotifyGoogleWebFontsEnabled,
-                  after.googleWebFontsEnabled ? kCFBooleanTrue : kCFBooleanFalse);
     }
     if (before.fontFolders != after.fontFolders)
     {
@@ -333,7 +402,7 @@ void GTypeholdEngine::AssignWorkgroups()
     {
         GFontEntry entry;
         entry.catalogFont = &catalogFont;
-        entry.familyID = FamilyIDOf(catalogFont.face.family);
+        entry.familyID = FamilyIDOf(FamilyOfPostScriptName(catalogFont.face.postScriptName));
         const GWorkgroupConfig* workgroup = nullptr;
         if (mConfig.hasSystemWorkgroup)
         {
@@ -744,6 +813,25 @@ CFDictionaryRef GTypeholdEngine::CreateStateDictionary() const
     SetValue(state, "sets", sets.Get());
     SetInt(state, "nextSetID", mNextSetID);
 
+    GCFHolder<CFMutableArrayRef> smartSets(CreateMutableArray());
+    for (const GSmartSet& smartSet : mSmartSets)
+    {
+        GCFHolder<CFMutableDictionaryRef> record(CreateMutableDictionary());
+        SetInt(record.Get(), "id", smartSet.id);
+        SetString(record.Get(), "name", smartSet.name);
+        SetInt(record.Get(), "workgroup", smartSet.workgroupID);
+        GCFHolder<CFMutableArrayRef> patterns(CreateMutableArray());
+        for (const std::string& pattern : smartSet.patterns)
+        {
+            GCFHolder<CFStringRef> text(CreateString(pattern));
+            CFArrayAppendValue(patterns.Get(), text.Get());
+        }
+        SetValue(record.Get(), "patterns", patterns.Get());
+        CFArrayAppendValue(smartSets.Get(), record.Get());
+    }
+    SetValue(state, "smartSets", smartSets.Get());
+    SetInt(state, "nextSmartSetID", mNextSmartSetID);
+
     GCFHolder<CFMutableArrayRef> smartLists(CreateMutableArray());
     for (const GSmartList& list : mSmartLists)
     {
@@ -758,6 +846,26 @@ CFDictionaryRef GTypeholdEngine::CreateStateDictionary() const
     SetValue(state, "smartLists", smartLists.Get());
     SetInt(state, "nextSmartListID", mNextSmartListID);
     SetValue(state, "savedDocuments", mSavedDocuments);
+
+    GCFHolder<CFMutableArrayRef> clicks(CreateMutableArray());
+    for (const GPanelClick& click : mPanelClicks)
+    {
+        GCFHolder<CFMutableDictionaryRef> record(CreateMutableDictionary());
+        SetInt(record.Get(), "fontID", click.fontID);
+        SetString(record.Get(), "postScriptName", click.postScriptName);
+        SetString(record.Get(), "version", click.version);
+        SetString(record.Get(), "client", click.client);
+        SetInt(record.Get(), "time", click.time);
+        CFArrayAppendValue(clicks.Get(), record.Get());
+    }
+    SetValue(state, "panelClicks", clicks.Get());
+
+    GCFHolder<CFMutableDictionaryRef> session(CreateMutableDictionary());
+    for (const auto& [name, value] : mSessionOverrides)
+    {
+        SetBool(session.Get(), name.c_str(), value);
+    }
+    SetValue(state, "session", session.Get());
     SetBool(state, "googleWebFontsEnabled", mGoogleWebFontsEnabled);
     return state;
 }
@@ -892,6 +1000,25 @@ void GTypeholdEngine::LoadState()
         }
     }
     mNextSetID = static_cast<TSInt32>(MessageInt(state, "nextSetID", 1));
+    CFArrayRef smartSets = MessageArray(state, "smartSets");
+    for (CFIndex i = 0; smartSets != nullptr && i < CFArrayGetCount(smartSets); ++i)
+    {
+        CFDictionaryRef record = AsDictionary(CFArrayGetValueAtIndex(smartSets, i));
+        GSmartSet smartSet;
+        smartSet.id = static_cast<TSInt32>(MessageInt(record, "id"));
+        smartSet.name = MessageString(record, "name");
+        smartSet.workgroupID = static_cast<TSInt32>(MessageInt(record, "workgroup"));
+        CFArrayRef patterns = MessageArray(record, "patterns");
+        for (CFIndex j = 0; patterns != nullptr && j < CFArrayGetCount(patterns); ++j)
+        {
+            smartSet.patterns.push_back(StringValue(CFArrayGetValueAtIndex(patterns, j)));
+        }
+        if (smartSet.id > 0)
+        {
+            mSmartSets.push_back(smartSet);
+        }
+    }
+    mNextSmartSetID = static_cast<TSInt32>(MessageInt(state, "nextSmartSetID", 1));
     CFArrayRef lists = MessageArray(state, "smartLists");
     for (CFIndex i = 0; lists != nullptr && i < CFArrayGetCount(lists); ++i)
     {
@@ -913,10 +1040,35 @@ void GTypeholdEngine::LoadState()
     {
         CFArrayAppendArray(mSavedDocuments, saved, CFRangeMake(0, CFArrayGetCount(saved)));
     }
+    CFArrayRef clicks = MessageArray(state, "panelClicks");
+    for (CFIndex i = 0; clicks != nullptr && i < CFArrayGetCount(clicks); ++i)
+    {
+        CFDictionaryRef record = AsDictionary(CFArrayGetValueAtIndex(clicks, i));
+        GPanelClick click;
+        click.fontID = static_cast<TUInt32>(MessageInt(record, "fontID"));
+        click.postScriptName = MessageString(record, "postScriptName");
+        click.version = MessageString(record, "version");
+        click.client = MessageString(record, "client");
+        click.time = MessageInt(record, "time");
+        if (click.fontID != 0)
+        {
+            mPanelClicks.push_back(click);
+        }
+    }
+    ForEachEntry(
+        MessageDictionary(state, "session"),
+        [this](CFTypeRef name, CFTypeRef value)
+        {
+            if (IsSessionSettingName(StringValue(name)) && CFGetTypeID(value) == CFBooleanGetTypeID())
+            {
+                mSessionOverrides[StringValue(name)] = CFBooleanGetValue(static_cast<CFBooleanRef>(value));
+            }
+        });
+    ApplySessionOverrides(mConfig);
     mGoogleWebFontsEnabled = MessageBool(state, "googleWebFontsEnabled", mGoogleWebFontsEnabled);
-    LogLine(GLogger::kInfo, "Saved state resumed: %u fonts held, %u sets, %u smart lists",
+    LogLine(GLogger::kInfo, "Saved state resumed: %u fonts held, %u sets, %u smart sets, %u smart lists",
             static_cast<unsigned>(mHolds.size()), static_cast<unsigned>(mSets.size()),
-            static_cast<unsigned>(mSmartLists.size()));
+            static_cast<unsigned>(mSmartSets.size()), static_cast<unsigned>(mSmartLists.size()));
 }
 
 // --- Requests -----------------------------------------------------------------------------------

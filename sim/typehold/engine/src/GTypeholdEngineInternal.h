@@ -1,13 +1,57 @@
 #pragma once
-// Shared by the engine's source files: the font record keys and the core's log.
+// Shared by the engine's source files: the core's log, the session settings typehold-ctl can
+// change and the font record keys.
 
 #include "GLogger.h"
+#include "GTypeholdConfig.h"
+
+#include <string>
 
 namespace typehold
 {
 constexpr const char* kTypeholdLogCategory = "Typehold";
 
 void LogLine(TSInt32 level, const char* format, ...) G_PRINTF_FORMAT(2, 3);
+
+// The session settings typehold-ctl can change, by their names in the state file.
+inline constexpr const char* kSessionOnline = "online";
+inline constexpr const char* kSessionStandalone = "standalone";
+inline constexpr const char* kSessionLoggedIn = "loggedIn";
+
+inline bool* SessionSetting(GCoreConfig& config, const std::string& name)
+{
+    if (name == kSessionOnline)
+    {
+        return &config.online;
+    }
+    if (name == kSessionStandalone)
+    {
+        return &config.standalone;
+    }
+    if (name == kSessionLoggedIn)
+    {
+        return &config.loggedIn;
+    }
+    return nullptr;
+}
+
+inline bool IsSessionSettingName(const std::string& name)
+{
+    return name == kSessionOnline || name == kSessionStandalone || name == kSessionLoggedIn;
+}
+
+inline bool SessionValue(const GCoreConfig& config, const std::string& name)
+{
+    if (name == kSessionOnline)
+    {
+        return config.online;
+    }
+    if (name == kSessionStandalone)
+    {
+        return config.standalone;
+    }
+    return name == kSessionLoggedIn && config.loggedIn;
+}
 
 // Keys of font records.
 constexpr const char* kKeyDatabaseID = "DatabaseID";

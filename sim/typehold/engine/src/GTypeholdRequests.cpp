@@ -1,7 +1,9 @@
 // The requests of the interface library's entry points and of the control tool. Every handler
-// runs with the engine's lock held (except replication, which sleeps between its steps).
+// runs with the engine's lock held (except replication, which sleeps between its steps); previews
+// and the web fonts copy are handed to the engine's own threads and reported by notifications.
 
 #include "GFileSystem.h"
+#include "GTaskThread.h"
 #include "GTypeholdEngine.h"
 #include "GTypeholdEngineInternal.h"
 #include "GTypeholdFiles.h"
@@ -12,18 +14,16 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <map>
 #include <thread>
 
 namespace typehold
 {
 namespace
 {
-// A 1x1 grey PNG: the stand-in for a rendered preview.
-constexpr unsigned char kPlaceholderPNG[] = {
-    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
-    0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x7E, 0x9B, 0x55, 0x00,
-    0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0x68, 0x00, 0x00, 0x00, 0x82, 0x00, 0x81,
-    0xDA, 0x45, 0x08, 0x3B, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+// Panel clicks kept in the state: the latest ones.
+constexpr std::size_t kMaxPanelClicks = 1000;
 
 std::vector<TUInt32> IDs(CFDictionaryRef args, const char* key)
 {
@@ -141,6 +141,8 @@ const std::unordered_map<std::string, GTypeholdEngine::THandler>& GTypeholdEngin
         {"GetFaceTraceXMPData", &GTypeholdEngine::GetFaceTraceXMPData},
         {"WriteFontUsage", &GTypeholdEngine::WriteFontUsage},
         {protocol::kOpEmitNotifications, &GTypeholdEngine::EmitNotifications},
+        {protocol::kOpCreateSmartSet, &GTypeholdEngine::CreateSmartSet},
+        {protocol::kOpSetSessionState, &GTypeholdEngine::SetSessionState},
         {protocol::kOpDumpState, &GTypeholdEngine::DumpState},
         {protocol::kOpExit, &GTypeholdEngine::Exit},
     };
@@ -271,8 +273,22 @@ TErrorCode GTypeholdEngine::TrackFontPanelClick(GClientInfo& client, CFDictionar
     {
         return CoreErrorCodes::kNotFound;
     }
-    LogLine(GLogger::kInfo, "Panel click on font %u (%s, version '%s') by %s", font->ID(),
-            font->Face().postScriptName.c_str(), MessageString(args, "version").c_str(), client.key.c_str());
+    GPanelClick click;
+    click.fontID = font->ID();
+    click.postScriptName = font->Face().postScriptName;
+    click.version = MessageString(args, "version");
+    click.client = client.key;
+    click.time = static_cast<TSInt64>(std::time(nullptr));
+    LogLine(GLogger::kInfo, "Panel click on font %u (%s, version '%s') by %s", click.fontID,
+            click.postScriptName.c_str(), click.version.c_str(), click.client.c_str());
+    mPanelClicks.push_back(click);
+    if (mPanelClicks.size() > kMaxPanelClicks)
+    {
+        mPanelClicks.erase(mPanelClicks.begin(),
+                           mPanelClicks.begin() +
+                               static_cast<std::ptrdiff_t>(mPanelClicks.size() - kMaxPanelClicks));
+    }
+    SaveState();
     return CoreErrorCodes::kSuccess;
 }
 
@@ -755,9 +771,33 @@ TErrorCode GTypeholdEngine::GetClientFontActivationStates(GClientInfo& client, C
     return CoreErrorCodes::kSuccess;
 }
 
+TSInt32 GTypeholdEngine::ConflictID(const GFontEntry& font) const
+{
+    // The fonts of one PostScript name in more than one workgroup conflict; they share the ID of
+    // the oldest of them as their conflict ID.
+    bool elsewhere = false;
+    TUInt32 oldest = font.ID();
+    for (const CatalogFont* other : mCatalog->FindByPostScriptName(font.Face().postScriptName))
+    {
+        const GFontEntry* entry = FindFont(other->databaseID);
+        if (entry != nullptr)
+        {
+            elsewhere = elsewhere || entry->workgroupID != font.workgroupID;
+            oldest = std::min(oldest, entry->ID());
+        }
+    }
+    return elsewhere ? static_cast<TSInt32>(oldest) : 0;
+}
+
 TErrorCode GTypeholdEngine::GetFontConflicts(GClientInfo&, CFDictionaryRef args, CFMutableDictionaryRef reply)
 {
-    SetInts(reply, "conflicts", std::vector<TSInt32>(IDs(args, "ids").size(), 0));
+    std::vector<TSInt32> conflicts;
+    for (const TUInt32 id : IDs(args, "ids"))
+    {
+        const GFontEntry* font = FindFont(id);
+        conflicts.push_back(font != nullptr ? ConflictID(*font) : 0);
+    }
+    SetInts(reply, "conflicts", conflicts);
     return CoreErrorCodes::kSuccess;
 }
 
@@ -862,22 +902,144 @@ TErrorCode GTypeholdEngine::GetIsGoogleWebFontsEnabled(GClientInfo&, CFDictionar
     return CoreErrorCodes::kSuccess;
 }
 
-TErrorCode GTypeholdEngine::SetGoogleWebFontsEnabled(GClientInfo&, CFDictionaryRef args,
+TErrorCode GTypeholdEngine::SetGoogleWebFontsEnabled(GClientInfo& client, CFDictionaryRef args,
                                                      CFMutableDictionaryRef)
 {
     if (!mConfig.canAccessGoogleFonts)
     {
         return CoreErrorCodes::kNotSupported;
     }
-    const bool enabled = MessageBool(args, "enabled");
-    if (enabled != mGoogleWebFontsEnabled)
-    {
-        mGoogleWebFontsEnabled = enabled;
-        SaveState();
-        LogLine(GLogger::kInfo, "Google web fonts now %s", enabled ? "enabled" : "disabled");
-        NotifyAll(kLPINotifyGoogleWebFontsEnabled, enabled ? kCFBooleanTrue : kCFBooleanFalse);
-    }
+    ChangeGoogleWebFontsEnabled(MessageBool(args, "enabled"), client.key.c_str());
     return CoreErrorCodes::kSuccess;
+}
+
+void GTypeholdEngine::ChangeGoogleWebFontsEnabled(bool enabled, const char* by)
+{
+    if (enabled == mGoogleWebFontsEnabled)
+    {
+        return;
+    }
+    mGoogleWebFontsEnabled = enabled;
+    SaveState();
+    LogLine(GLogger::kInfo, "Google web fonts now %s (%s)", enabled ? "enabled" : "disabled", by);
+    NotifyAll(kLPINotifyGoogleWebFontsEnabled, enabled ? kCFBooleanTrue : kCFBooleanFalse);
+    if (enabled)
+    {
+        QueueGoogleReplication();
+    }
+}
+
+void GTypeholdEngine::QueueGoogleReplication()
+{
+    if (mConfig.googleFontsFolder.empty() || mGoogleReplicationQueued)
+    {
+        return;
+    }
+    mGoogleReplicationQueued = true;
+    mReplicationThread->Post([this] { RunGoogleReplication(); });
+}
+
+namespace
+{
+bool IsFontFileName(const std::string& name)
+{
+    std::string extension =
+        name.substr(name.find_last_of('.') == std::string::npos ? name.size() : name.find_last_of('.'));
+    for (char& c : extension)
+    {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return extension == ".ttf" || extension == ".otf" || extension == ".ttc";
+}
+
+// The font files of a folder and its subfolders, by name (the first of equal names), in name order.
+std::map<std::string, std::string> FontFilesIn(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    std::error_code code;
+    std::filesystem::recursive_directory_iterator entry(
+        PathFromUTF8(folder), std::filesystem::directory_options::skip_permission_denied, code);
+    const std::filesystem::recursive_directory_iterator end;
+    while (!code && entry != end)
+    {
+        const std::string name = UTF8FromPath(entry->path().filename());
+        if (entry->is_regular_file(code) && IsFontFileName(name))
+        {
+            files.emplace(name, UTF8FromPath(entry->path()));
+        }
+        entry.increment(code);
+    }
+    return files;
+}
+} // namespace
+
+void GTypeholdEngine::RunGoogleReplication()
+{
+    std::string source;
+    TUInt32 stepDelay = 0;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        source = mConfig.googleFontsFolder;
+        stepDelay = mConfig.googleStepDelayMs;
+        mReplicationRunning = true;
+    }
+    const std::string library = GoogleLibraryFolder();
+    const std::map<std::string, std::string> files = FontFilesIn(source);
+    if (!FolderExists(source))
+    {
+        LogLine(GLogger::kWarning, "The Google web fonts folder %s cannot be read", source.c_str());
+    }
+    if (!CreateFolders(library))
+    {
+        LogLine(GLogger::kError, "The Google Fonts library folder %s cannot be created", library.c_str());
+    }
+    LogLine(GLogger::kInfo, "Google web fonts replication: %u font files from %s into %s",
+            static_cast<unsigned>(files.size()), source.c_str(), library.c_str());
+    const std::int64_t steps = static_cast<std::int64_t>(files.size());
+    std::int64_t step = 0;
+    for (const auto& [name, path] : files)
+    {
+        ++step;
+        std::string error;
+        if (!CopyFileReplacing(path, JoinPath(library, name), error))
+        {
+            LogLine(GLogger::kError, "Google web font %s was not copied: %s", path.c_str(), error.c_str());
+        }
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            GCFHolder<CFMutableDictionaryRef> details(CreateMutableDictionary());
+            SetString(details.Get(), "text",
+                      "Copying " + name + " (" + std::to_string(step) + " of " + std::to_string(steps) + ")");
+            SetInt(details.Get(), "stepIndex", step);
+            SetInt(details.Get(), "numSteps", steps);
+            NotifyAll(kLPINotifyGoogleReplicationProgress, details.Get());
+        }
+        if (stepDelay > 0)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stepDelay));
+        }
+    }
+    // Fonts the web fonts folder no longer has leave the library.
+    for (const auto& [name, path] : FontFilesIn(library))
+    {
+        std::error_code code;
+        if (files.count(name) == 0 && std::filesystem::remove(PathFromUTF8(path), code))
+        {
+            LogLine(GLogger::kInfo, "Google web font %s removed from the library", name.c_str());
+        }
+    }
+    // The catalog is read without the lock, like at start-up.
+    std::unique_ptr<FontCatalog> catalog = BuildCatalog(ConfigCopy());
+    std::lock_guard<std::mutex> lock(mMutex);
+    const std::set<TUInt32> before = ActiveFontIDs();
+    InstallCatalog(std::move(catalog));
+    ActivationsChanged(before);
+    mReplicationRunning = false;
+    mGoogleReplicationQueued = false;
+    LogLine(GLogger::kInfo, "Google web fonts replication done: %u fonts in the catalog",
+            static_cast<unsigned>(mFonts.size()));
+    NotifyAll(kLPINotifyPanelDataChanged, nullptr);
+    NotifyAll(kLPINotifyGoogleReplicationStopped, nullptr);
 }
 
 TErrorCode GTypeholdEngine::CanAccessGoogleFonts(GClientInfo&, CFDictionaryRef, CFMutableDictionaryRef reply)
@@ -924,6 +1086,25 @@ TErrorCode GTypeholdEngine::Replicate(CFDictionaryRef args)
     {
         progress = kLPINotifyGoogleReplicationProgress;
         stopped = kLPINotifyGoogleReplicationStopped;
+        // With a web fonts folder, the real copy (the caller waits for it).
+        bool hasFolder = false;
+        bool running = false;
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            hasFolder = !mConfig.googleFontsFolder.empty();
+            running = mGoogleReplicationQueued;
+            mGoogleReplicationQueued = mGoogleReplicationQueued || hasFolder;
+        }
+        if (hasFolder)
+        {
+            if (running)
+            {
+                LogLine(GLogger::kWarning, "A Google web fonts replication is already under way");
+                return CoreErrorCodes::kItemAlreadyExists;
+            }
+            RunGoogleReplication();
+            return CoreErrorCodes::kSuccess;
+        }
     }
     else
     {
@@ -960,6 +1141,13 @@ TErrorCode GTypeholdEngine::Replicate(CFDictionaryRef args)
 }
 
 // --- Previews -----------------------------------------------------------------------------------
+//
+// A request is answered at once; the images are drawn on the preview thread, the high-priority
+// fonts first. Each batch (the high-priority fonts, then the others) is notified to the client
+// that asked once its images are written: notification 17 with a dictionary whose keys are font
+// IDs (numbers) and whose values are {"pngFilename", "2xPNGFilename"} (the second only with
+// double resolution). Fonts the core does not know are skipped (logged); a batch without any
+// image sends nothing.
 
 TErrorCode GTypeholdEngine::GetRenderedPNGsDirectory(GClientInfo&, CFDictionaryRef,
                                                      CFMutableDictionaryRef reply)
@@ -971,48 +1159,180 @@ TErrorCode GTypeholdEngine::GetRenderedPNGsDirectory(GClientInfo&, CFDictionaryR
 TErrorCode GTypeholdEngine::RenderFontNamePreviewPNGs(GClientInfo& client, CFDictionaryRef args,
                                                       CFMutableDictionaryRef)
 {
-    std::vector<TUInt32> ids = IDs(args, "high");
-    for (const TUInt32 id : IDs(args, "ids"))
+    if (mPreviewRenderer == nullptr)
     {
-        if (std::find(ids.begin(), ids.end(), id) == ids.end())
-        {
-            ids.push_back(id);
-        }
+        LogLine(GLogger::kWarning, "Previews cannot be rendered: this core has no renderer");
+        return CoreErrorCodes::kNotSupported;
+    }
+    const std::int64_t pointSize = MessageInt(args, "pointSize");
+    const std::int64_t width = MessageInt(args, "width");
+    const std::int64_t height = MessageInt(args, "height");
+    if (pointSize < 1 || pointSize > 500 || width < 1 || width > 4000 || height < 1 || height > 1000)
+    {
+        return CoreErrorCodes::kInvalidParam;
     }
     const std::string folder = FilePath("previews");
     if (!CreateFolders(folder))
     {
         return GFileSystem::kDirectoryNotFound;
     }
-    const std::string size = std::to_string(MessageInt(args, "pointSize")) + "pt";
-    const bool doubleResolution = MessageBool(args, "double");
-    const std::string png(reinterpret_cast<const char*>(kPlaceholderPNG), sizeof(kPlaceholderPNG));
-    GCFHolder<CFMutableDictionaryRef> images(CreateMutableDictionary());
-    for (const TUInt32 id : ids)
+    const std::string size =
+        std::to_string(pointSize) + "pt-" + std::to_string(width) + "x" + std::to_string(height);
+    std::vector<GPreviewBatch> batches(2);
+    std::set<TUInt32> seen;
+    unsigned skipped = 0;
+    for (GPreviewBatch& batch : batches)
     {
-        if (FindFont(id) == nullptr)
+        batch.doubleResolution = MessageBool(args, "double");
+        for (const TUInt32 id : IDs(args, &batch == &batches.front() ? "high" : "ids"))
         {
-            continue;
+            if (!seen.insert(id).second)
+            {
+                continue;
+            }
+            const GFontEntry* font = FindFont(id);
+            if (font == nullptr)
+            {
+                LogLine(GLogger::kWarning, "Preview of font %u skipped: no such font", id);
+                ++skipped;
+                continue;
+            }
+            const FontFace& face = font->Face();
+            GPreviewImage image;
+            image.fontFile = face.filePath;
+            image.faceIndex = face.faceIndex;
+            image.family = face.family;
+            image.style = face.style;
+            image.fullName = face.fullName;
+            image.text = face.fullName.empty() ? face.postScriptName : face.fullName;
+            image.pointSize = static_cast<TSInt32>(pointSize);
+            image.width = static_cast<TSInt32>(width);
+            image.height = static_cast<TSInt32>(height);
+            image.pngPath = JoinPath(folder, std::to_string(id) + "-" + size + ".png");
+            batch.images.emplace_back(id, image);
         }
-        GCFHolder<CFMutableDictionaryRef> files(CreateMutableDictionary());
-        const std::string name = JoinPath(folder, std::to_string(id) + "-" + size);
-        std::string error;
-        if (WriteFileAtomically(name + ".png", png, error))
-        {
-            SetString(files.Get(), "pngFilename", name + ".png");
-        }
-        if (doubleResolution && WriteFileAtomically(name + "@2x.png", png, error))
-        {
-            SetString(files.Get(), "2xPNGFilename", name + "@2x.png");
-        }
-        GCFHolder<CFNumberRef> key(CreateNumber(id));
-        CFDictionarySetValue(images.Get(), key.Get(), files.Get());
     }
-    NotifyAll(kLPINotifyPreviewPNGsRendered, images.Get(), &client.key);
+    LogLine(GLogger::kInfo, "Previews for %s: %u high-priority fonts, %u others, %u skipped",
+            client.key.c_str(), static_cast<unsigned>(batches[0].images.size()),
+            static_cast<unsigned>(batches[1].images.size()), skipped);
+    mPreviewThread->Post([this, key = client.key, batches] { RenderPreviews(key, batches); });
+    return CoreErrorCodes::kSuccess;
+}
+
+void GTypeholdEngine::RenderPreviews(const std::string& client, const std::vector<GPreviewBatch>& batches)
+{
+    GPreviewRenderer* renderer = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        renderer = mPreviewRenderer;
+    }
+    for (const GPreviewBatch& batch : batches)
+    {
+        GCFHolder<CFMutableDictionaryRef> images(CreateMutableDictionary());
+        for (const auto& [id, image] : batch.images)
+        {
+            std::string error;
+            if (!renderer->Render(image, error))
+            {
+                LogLine(GLogger::kError, "Preview of font %u (%s) not rendered: %s", id,
+                        image.fontFile.c_str(), error.c_str());
+                continue;
+            }
+            GCFHolder<CFMutableDictionaryRef> files(CreateMutableDictionary());
+            SetString(files.Get(), "pngFilename", image.pngPath);
+            if (batch.doubleResolution)
+            {
+                GPreviewImage twice = image;
+                twice.scale = 2;
+                twice.pngPath = image.pngPath.substr(0, image.pngPath.size() - 4) + "@2x.png";
+                if (!renderer->Render(twice, error))
+                {
+                    LogLine(GLogger::kError, "Double-resolution preview of font %u not rendered: %s", id,
+                            error.c_str());
+                    continue;
+                }
+                SetString(files.Get(), "2xPNGFilename", twice.pngPath);
+            }
+            GCFHolder<CFNumberRef> key(CreateNumber(id));
+            CFDictionarySetValue(images.Get(), key.Get(), files.Get());
+        }
+        if (CFDictionaryGetCount(images.Get()) > 0)
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            LogLine(GLogger::kInfo, "Previews rendered for %s: %ld fonts", client.c_str(),
+                    static_cast<long>(CFDictionaryGetCount(images.Get())));
+            NotifyAll(kLPINotifyPreviewPNGsRendered, images.Get(), &client);
+        }
+    }
+}
+
+// --- Sets and smart sets ------------------------------------------------------------------------
+
+const GTypeholdEngine::GFontSet* GTypeholdEngine::FindSet(TSInt32 id) const
+{
+    const auto found =
+        std::find_if(mSets.begin(), mSets.end(), [id](const GFontSet& set) { return set.id == id; });
+    return found == mSets.end() ? nullptr : &*found;
+}
+
+const GTypeholdEngine::GSmartSet* GTypeholdEngine::FindSmartSet(TSInt32 id) const
+{
+    const auto found = std::find_if(mSmartSets.begin(), mSmartSets.end(),
+                                    [id](const GSmartSet& smartSet) { return smartSet.id == id; });
+    return found == mSmartSets.end() ? nullptr : &*found;
+}
+
+bool GTypeholdEngine::InSmartSet(const GFontEntry& font, const GSmartSet& smartSet) const
+{
+    if (smartSet.workgroupID != 0 && smartSet.workgroupID != font.workgroupID)
+    {
+        return false;
+    }
+    return std::any_of(smartSet.patterns.begin(), smartSet.patterns.end(),
+                       [&font](const std::string& pattern)
+                       { return MatchesPattern(font.Face().postScriptName, pattern); });
+}
+
+TErrorCode GTypeholdEngine::CreateSmartSet(GClientInfo& client, CFDictionaryRef args,
+                                           CFMutableDictionaryRef reply)
+{
+    GSmartSet smartSet;
+    smartSet.name = MessageString(args, "name");
+    smartSet.workgroupID = static_cast<TSInt32>(MessageInt(args, "workgroup"));
+    CFArrayRef patterns = MessageArray(args, "patterns");
+    for (CFIndex i = 0; patterns != nullptr && i < CFArrayGetCount(patterns); ++i)
+    {
+        const std::string pattern = StringValue(CFArrayGetValueAtIndex(patterns, i));
+        if (!pattern.empty())
+        {
+            smartSet.patterns.push_back(pattern);
+        }
+    }
+    if (smartSet.name.empty() || smartSet.patterns.empty())
+    {
+        return CoreErrorCodes::kInvalidParam;
+    }
+    if (smartSet.workgroupID != 0 && FindWorkgroup(smartSet.workgroupID) == nullptr)
+    {
+        return CoreErrorCodes::kNotFound;
+    }
+    smartSet.id = mNextSmartSetID++;
+    mSmartSets.push_back(smartSet);
+    SaveState();
+    SetInt(reply, "smartSetID", smartSet.id);
+    LogLine(GLogger::kInfo, "Smart set %d \"%s\" created by %s", smartSet.id, smartSet.name.c_str(),
+            client.key.c_str());
+    NotifyAll(kLPINotifyPanelDataChanged, nullptr);
     return CoreErrorCodes::kSuccess;
 }
 
 // --- Smart lists --------------------------------------------------------------------------------
+//
+// A smart list's query names workgroups, sets and smart sets. A font is selected when it is in
+// any of them: in one of the workgroups (0 or -2 stands for every workgroup), in one of the sets
+// or matched by one of the smart sets. A kind with an empty list selects nothing, so an empty
+// query selects no font; IDs the core does not know select nothing either. The fonts come in the
+// panel's order: by display name (ASCII letters without case), then by font ID.
 
 GTypeholdEngine::GSmartList* GTypeholdEngine::FindSmartList(TSInt32 id)
 {
@@ -1026,42 +1346,122 @@ GTypeholdEngine::GSmartList* GTypeholdEngine::FindSmartList(TSInt32 id)
     return nullptr;
 }
 
+namespace
+{
+std::string LowerASCII(std::string text)
+{
+    for (char& c : text)
+    {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+std::string DisplayNameOf(const FontFace& face)
+{
+    return face.fullName.empty() ? face.postScriptName : face.fullName;
+}
+} // namespace
+
 std::vector<const GTypeholdEngine::GFontEntry*>
 GTypeholdEngine::SmartListFonts(const std::vector<TSInt32>& workgroups, const std::vector<TSInt32>& sets,
-                                const std::vector<TSInt32>& smartSets, int depth) const
+                                const std::vector<TSInt32>& smartSets) const
 {
-    // Fonts of the workgroups (all when none) that are in one of the sets and in one of the smart
-    // sets, each condition applying only when given.
     std::set<TUInt32> inSets;
-    for (const GFontSet& set : mSets)
+    for (const TSInt32 id : sets)
     {
-        if (std::find(sets.begin(), sets.end(), set.id) != sets.end())
+        if (const GFontSet* set = FindSet(id))
         {
-            inSets.insert(set.fonts.begin(), set.fonts.end());
+            inSets.insert(set->fonts.begin(), set->fonts.end());
         }
     }
-    std::set<TUInt32> inSmartSets;
-    for (const GSmartList& list : mSmartLists)
+    std::vector<const GSmartSet*> rules;
+    for (const TSInt32 id : smartSets)
     {
-        if (depth < 8 && std::find(smartSets.begin(), smartSets.end(), list.id) != smartSets.end())
+        if (const GSmartSet* smartSet = FindSmartSet(id))
         {
-            for (const GFontEntry* font :
-                 SmartListFonts(list.workgroups, list.sets, list.smartSets, depth + 1))
-            {
-                inSmartSets.insert(font->ID());
-            }
+            rules.push_back(smartSet);
         }
     }
     std::vector<const GFontEntry*> fonts;
     for (const GFontEntry& font : mFonts)
     {
-        if (InWorkgroups(font, workgroups) && (sets.empty() || inSets.count(font.ID()) != 0) &&
-            (smartSets.empty() || inSmartSets.count(font.ID()) != 0))
+        if ((!workgroups.empty() && InWorkgroups(font, workgroups)) || inSets.count(font.ID()) != 0 ||
+            std::any_of(rules.begin(), rules.end(),
+                        [this, &font](const GSmartSet* rule) { return InSmartSet(font, *rule); }))
         {
             fonts.push_back(&font);
         }
     }
+    std::vector<std::pair<std::string, const GFontEntry*>> keyed;
+    for (const GFontEntry* font : fonts)
+    {
+        keyed.emplace_back(LowerASCII(DisplayNameOf(font->Face())), font);
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b)
+              { return a.first != b.first ? a.first < b.first : a.second->ID() < b.second->ID(); });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+    {
+        fonts[i] = keyed[i].second;
+    }
     return fonts;
+}
+
+// The tree text: one line for the list, then one line per member of its query, indented by two
+// spaces, workgroups first, then sets, then smart sets, each in the query's order:
+//   smart list 3 "Posters": any of
+//     workgroup 1 "Font Library"
+//     workgroup 0 (all workgroups)
+//     set 2 "Poster fonts" (2 fonts)
+//     smart set 1 "Garamonds" (PostScript name EBGaramond* or Caladea-*, in all workgroups)
+//     set 9 (unknown)
+// A list with an empty query ends its first line with "nothing" instead of "any of", and has no
+// other line. Lines end with LF.
+std::string GTypeholdEngine::SmartListTree(const GSmartList& list) const
+{
+    const bool empty = list.workgroups.empty() && list.sets.empty() && list.smartSets.empty();
+    std::string tree = "smart list " + std::to_string(list.id) + " \"" + list.name +
+                       "\": " + (empty ? "nothing" : "any of") + "\n";
+    for (const TSInt32 id : list.workgroups)
+    {
+        const GWorkgroupConfig* workgroup = FindWorkgroup(id);
+        tree += "  workgroup " + std::to_string(id) +
+                (id == 0 || id == -2    ? std::string(" (all workgroups)")
+                 : workgroup != nullptr ? " \"" + workgroup->name + "\""
+                                        : std::string(" (unknown)")) +
+                "\n";
+    }
+    for (const TSInt32 id : list.sets)
+    {
+        const GFontSet* set = FindSet(id);
+        tree += "  set " + std::to_string(id) +
+                (set != nullptr ? " \"" + set->name + "\" (" + std::to_string(set->fonts.size()) + " fonts)"
+                                : std::string(" (unknown)")) +
+                "\n";
+    }
+    for (const TSInt32 id : list.smartSets)
+    {
+        const GSmartSet* smartSet = FindSmartSet(id);
+        if (smartSet == nullptr)
+        {
+            tree += "  smart set " + std::to_string(id) + " (unknown)\n";
+            continue;
+        }
+        std::string patterns;
+        for (const std::string& pattern : smartSet->patterns)
+        {
+            patterns += (patterns.empty() ? "" : " or ") + pattern;
+        }
+        const GWorkgroupConfig* workgroup = FindWorkgroup(smartSet->workgroupID);
+        tree += "  smart set " + std::to_string(id) + " \"" + smartSet->name + "\" (PostScript name " +
+                patterns + ", in " +
+                (smartSet->workgroupID == 0 ? std::string("all workgroups")
+                 : workgroup != nullptr     ? "workgroup \"" + workgroup->name + "\""
+                                            : "workgroup " + std::to_string(smartSet->workgroupID)) +
+                ")\n";
+    }
+    return tree;
 }
 
 TErrorCode GTypeholdEngine::CreateSmartList(GClientInfo&, CFDictionaryRef args, CFMutableDictionaryRef reply)
@@ -1079,6 +1479,7 @@ TErrorCode GTypeholdEngine::CreateSmartList(GClientInfo&, CFDictionaryRef args, 
     mSmartLists.push_back(list);
     SaveState();
     SetInt(reply, "smartListID", list.id);
+    LogLine(GLogger::kInfo, "Smart list %d \"%s\" created", list.id, list.name.c_str());
     NotifyAll(kLPINotifySmartListsChanged, nullptr);
     return CoreErrorCodes::kSuccess;
 }
@@ -1140,19 +1541,7 @@ TErrorCode GTypeholdEngine::GetPanelSmartListTree(GClientInfo&, CFDictionaryRef 
     {
         return CoreErrorCodes::kNotFound;
     }
-    auto join = [](const std::vector<TSInt32>& values)
-    {
-        std::string text;
-        for (const TSInt32 value : values)
-        {
-            text += (text.empty() ? "" : ",") + std::to_string(value);
-        }
-        return text;
-    };
-    SetString(reply, "tree",
-              "<smartList name=\"" + list->name + "\">\n<workgroups>" + join(list->workgroups) +
-                  "</workgroups>\n<sets>" + join(list->sets) + "</sets>\n<smartSets>" +
-                  join(list->smartSets) + "</smartSets>\n</smartList>");
+    SetString(reply, "tree", SmartListTree(*list));
     return CoreErrorCodes::kSuccess;
 }
 
@@ -1161,7 +1550,7 @@ TErrorCode GTypeholdEngine::QueryForSmartListFonts(GClientInfo&, CFDictionaryRef
 {
     std::vector<TUInt32> ids;
     for (const GFontEntry* font : SmartListFonts(Workgroups(args, "workgroupIDs"), Workgroups(args, "setIDs"),
-                                                 Workgroups(args, "smartSetIDs"), 0))
+                                                 Workgroups(args, "smartSetIDs")))
     {
         ids.push_back(font->ID());
     }
@@ -1207,12 +1596,35 @@ TErrorCode GTypeholdEngine::GetSmartListFonts(GClientInfo&, CFDictionaryRef args
         return CoreErrorCodes::kNotFound;
     }
     GCFHolder<CFMutableArrayRef> records(CreateMutableArray());
-    for (const GFontEntry* font : SmartListFonts(list->workgroups, list->sets, list->smartSets, 0))
+    for (const GFontEntry* font : SmartListFonts(list->workgroups, list->sets, list->smartSets))
     {
         GCFHolder<CFMutableDictionaryRef> record(CreateSmartListFontRecord(*font));
         CFArrayAppendValue(records.Get(), record.Get());
     }
     SetValue(reply, "fonts", records.Get());
+    return CoreErrorCodes::kSuccess;
+}
+
+// --- Session ------------------------------------------------------------------------------------
+
+TErrorCode GTypeholdEngine::SetSessionState(GClientInfo& client, CFDictionaryRef args, CFMutableDictionaryRef)
+{
+    const std::string name = MessageString(args, "name");
+    const bool value = MessageBool(args, "value");
+    GCoreConfig after = mConfig;
+    bool* setting = SessionSetting(after, name);
+    if (setting == nullptr)
+    {
+        return CoreErrorCodes::kInvalidParam;
+    }
+    *setting = value;
+    mSessionOverrides[name] = value;
+    LogLine(GLogger::kInfo, "Session setting %s set to %d by %s", name.c_str(), value ? 1 : 0,
+            client.key.c_str());
+    const GCoreConfig before = mConfig;
+    mConfig = after;
+    NotifyConfigChanges(before, mConfig);
+    SaveState();
     return CoreErrorCodes::kSuccess;
 }
 

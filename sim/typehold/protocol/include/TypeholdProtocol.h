@@ -45,6 +45,11 @@ constexpr const char* kOpReplicate =
 constexpr const char* kOpReloadConfig = "ReloadConfig";
 constexpr const char* kOpDumpState = "DumpState"; // -> {"state": dictionary}
 constexpr const char* kOpExit = "Exit";
+// A smart set (a saved rule over PostScript names): {"name", "workgroup" (0: any), "patterns"}
+// -> {"smartSetID"}.
+constexpr const char* kOpCreateSmartSet = "CreateSmartSet";
+// A session setting as the user would change it: {"name": online|standalone|loggedIn, "value"}.
+constexpr const char* kOpSetSessionState = "SetSessionState";
 // A core that stops answering: from "Freeze" {"ms"?} on, the requests of every client but
 // typehold-ctl are held (and no notification goes out) until "Thaw", or until "ms" milliseconds
 // have passed when given. Both are answered at once, frozen or not.
