@@ -702,6 +702,7 @@ CFMutableDictionaryRef GTypeholdEngine::CreateFontRecord(const GFontEntry& font)
     CFMutableDictionaryRef record = CreateMutableDictionary();
     SetInt(record, kKeyDatabaseID, font.ID());
     SetString(record, kKeyPostScriptName, face.postScriptName);
+    SetString(record, kKeyDisplayName, face.fullName.empty() ? face.postScriptName : face.fullName);
     SetString(record, kKeyFamily, face.family);
     SetString(record, kKeyFontKind, face.kind);
     SetString(record, kKeyFoundry, face.foundry);

@@ -56,6 +56,8 @@ inline bool SessionValue(const GCoreConfig& config, const std::string& name)
 // Keys of font records.
 constexpr const char* kKeyDatabaseID = "DatabaseID";
 constexpr const char* kKeyPostScriptName = "PostScriptName";
+// The display name column (the interface library names it by GetDisplayNameColumnID).
+constexpr const char* kKeyDisplayName = "DisplayName";
 constexpr const char* kKeyFamily = "Family";
 constexpr const char* kKeyFontKind = "FontKind";
 constexpr const char* kKeyFoundry = "Foundry";
