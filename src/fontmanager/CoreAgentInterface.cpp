@@ -3,6 +3,7 @@
 #include "CoreProcessLauncher.h"
 #include "FaceTraceSupport.h"
 #include "FontRecordKeys.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPFInterface.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace
 {
@@ -914,23 +916,20 @@ TSInt32 CoreAgentInterface::GetFontInfoByID(CFDictionaryRef fontReference, FontI
     std::vector<TSInt32> workgroups;
     WorkgroupIDsForQuery(workgroupID, workgroups);
     std::int32_t status = 0;
-    CFMutableDictionaryRef font = nullptr;
-    const LPIResult code =
-        LPICallWithFacade(&LPILoader::pfGetFontInfoByID, static_cast<const std::int32_t*>(workgroups.data()),
-                          static_cast<std::uint32_t>(workgroups.size()), fontReference, &status, &font);
+    GCFRef<CFMutableDictionaryRef> font;
+    const LPIResult code = LPICallWithFacade(
+        &LPILoader::pfGetFontInfoByID, static_cast<const std::int32_t*>(workgroups.data()),
+        static_cast<std::uint32_t>(workgroups.size()), fontReference, &status, font.OutPointer());
     LogLibraryFailure("GetFontInfoByID", code);
-    if (code == 0 && font != nullptr)
+    if (code == 0 && font)
     {
         outResult.mFound = true;
         outResult.mStatus = status;
-        outResult.SetFontInfo(font);
-        ConvertActivationStateValues(font);
-        outResult.mActivationState = RecordNumber(font, kFT_ActivationStateKey, 0);
-        FaceTraceSupport::NormalizeChecksums(font);
-    }
-    else if (font != nullptr)
-    {
-        CFRelease(font);
+        outResult.SetFontInfo(std::move(font));
+        CFMutableDictionaryRef record = outResult.GetFontInfo();
+        ConvertActivationStateValues(record);
+        outResult.mActivationState = RecordNumber(record, kFT_ActivationStateKey, 0);
+        FaceTraceSupport::NormalizeChecksums(record);
     }
     const TSInt32 result = ResultOf(code);
     TraceLog(-1, "CoreAgentInterface::GetFontInfoByID() returning %d", result);

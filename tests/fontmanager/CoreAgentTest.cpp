@@ -443,8 +443,8 @@ TEST_F(CoreAgentTest, FontQueriesAddTheSystemWorkgroupUnlessAllAreAsked)
     // The record as the plug-in sees it: state converted, checksums normalised.
     EXPECT_TRUE(info.mFound);
     EXPECT_EQ(info.mActivationState, 2);
-    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_IsActiveKey)), "1");
-    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_KerningChecksumKey)), "0");
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.GetFontInfo(), kFT_IsActiveKey)), "1");
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.GetFontInfo(), kFT_KerningChecksumKey)), "0");
 }
 
 TEST_F(CoreAgentTest, WorkgroupsGetTheirDisplayNamesAndTheAllEntry)
