@@ -3,6 +3,7 @@
 
 #include "CoreAgentInterface.h"
 #include "FontRecordKeys.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "XCFUtils.h"
 
@@ -95,11 +96,10 @@ TSInt32 CoreAgentInterface::ConvertActivationStateValues(CFMutableDictionaryRef 
     default:
         break;
     }
-    CFNumberRef stateNumber = CFNumberCreate(nullptr, kCFNumberSInt32Type, &state);
-    if (stateNumber != nullptr)
+    if (const GCFRef<CFNumberRef> stateNumber(CFNumberCreate(nullptr, kCFNumberSInt32Type, &state));
+        stateNumber)
     {
-        CFDictionarySetValue(font, kFT_ActivationStateKey, stateNumber);
-        CFRelease(stateNumber);
+        CFDictionarySetValue(font, kFT_ActivationStateKey, stateNumber.Get());
     }
     SetYesNo(font, kFT_IsTempKey, isTemp);
     SetYesNo(font, kFT_IsActiveKey, isActive);

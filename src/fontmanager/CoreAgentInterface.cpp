@@ -3,6 +3,7 @@
 #include "CoreProcessLauncher.h"
 #include "FaceTraceSupport.h"
 #include "FontRecordKeys.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPFInterface.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace
 {
@@ -137,13 +139,8 @@ CFStringRef CopyLocalizedString(TSInt32 number)
 
 TUTF8String LocalizedUTF8(TSInt32 number)
 {
-    CFStringRef text = CopyLocalizedString(number);
-    TUTF8String result = XCFStringCopyUTF8(text);
-    if (text != nullptr)
-    {
-        CFRelease(text);
-    }
-    return result;
+    const GCFRef<CFStringRef> text(CopyLocalizedString(number));
+    return XCFStringCopyUTF8(text.Get());
 }
 
 void DisableServices()
@@ -277,14 +274,14 @@ void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
         char vaultPath[kVaultPathCapacity] = {};
         LPICallWithFacade(&LPILoader::pfGetFontVaultPath, kVaultPathCapacity, vaultPath);
         vaultPath[kVaultPathCapacity - 1] = '\0';
-        CFStringRef vaultText = CFStringCreateWithUncertainEncoding(vaultPath);
+        const GCFRef<CFStringRef> vaultText(CFStringCreateWithUncertainEncoding(vaultPath));
         if (threadCode == kLPIVaultInUse)
         {
             TraceLog(0, "GObsidianSdk::Initialize FAILED, error code = %d (GObsidianSdk::kVaultInUse).",
                      static_cast<int>(threadCode));
             if (framework != nullptr)
             {
-                framework->ShowFormattedMessage(LPFInterface::kVaultInUseFormat, vaultText);
+                framework->ShowFormattedMessage(LPFInterface::kVaultInUseFormat, vaultText.Get());
             }
         }
         else
@@ -294,12 +291,8 @@ void CoreAgentInterface::InitializeCoreAgent(const TUTF8String& hostAppName)
                      threadCode == kLPIInvalidVault ? "GObsidianSdk::kInvalidVault" : "???");
             if (framework != nullptr)
             {
-                framework->ShowFormattedMessage(LPFInterface::kInvalidVaultFormat, vaultText);
+                framework->ShowFormattedMessage(LPFInterface::kInvalidVaultFormat, vaultText.Get());
             }
-        }
-        if (vaultText != nullptr)
-        {
-            CFRelease(vaultText);
         }
         TraceLog(0,
                  "Disabling plug-in services in CoreAgentInterface::InitializeCoreAgent() because of SDK "
@@ -539,22 +532,18 @@ void CoreAgentInterface::WorkgroupIDsForQuery(TSInt32 workgroupID, std::vector<T
 TSInt32 CoreAgentInterface::FindWorkgroupOfType(TSInt32 workgroupType)
 {
     TSInt32 found = -1;
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (workgroups != nullptr && GetAllWorkgroupsForUser(workgroups, false, true, false) == 0)
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    if (workgroups && GetAllWorkgroupsForUser(workgroups.Get(), false, true, false) == 0)
     {
-        for (CFIndex i = 0; i < CFArrayGetCount(workgroups); ++i)
+        for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()); ++i)
         {
-            CFDictionaryRef workgroup = RecordAt(workgroups, i);
+            CFDictionaryRef workgroup = RecordAt(workgroups.Get(), i);
             if (RecordNumber(workgroup, kFT_WorkgroupTypeKey, -1) == workgroupType)
             {
                 found = RecordNumber(workgroup, kFT_WorkgroupIDKey, -1);
                 break;
             }
         }
-    }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
     }
     return found;
 }
@@ -892,15 +881,13 @@ TSInt32 CoreAgentInterface::GetNamedFontInfo(const char* name, TSInt32 kind, TSI
     {
         return -1;
     }
-    CFMutableDictionaryRef reference =
-        CreateFontReference(fontIDs[static_cast<std::size_t>(index) - 1], workgroupID);
-    if (reference == nullptr)
+    const GCFRef<CFMutableDictionaryRef> reference(
+        CreateFontReference(fontIDs[static_cast<std::size_t>(index) - 1], workgroupID));
+    if (!reference)
     {
         return -1;
     }
-    const TSInt32 result = GetFontInfoByID(reference, outResult);
-    CFRelease(reference);
-    return result;
+    return GetFontInfoByID(reference.Get(), outResult);
 }
 
 TSInt32 CoreAgentInterface::GetFontInfoByID(CFDictionaryRef fontReference, FontInfoResult& outResult)
@@ -914,23 +901,20 @@ TSInt32 CoreAgentInterface::GetFontInfoByID(CFDictionaryRef fontReference, FontI
     std::vector<TSInt32> workgroups;
     WorkgroupIDsForQuery(workgroupID, workgroups);
     std::int32_t status = 0;
-    CFMutableDictionaryRef font = nullptr;
-    const LPIResult code =
-        LPICallWithFacade(&LPILoader::pfGetFontInfoByID, static_cast<const std::int32_t*>(workgroups.data()),
-                          static_cast<std::uint32_t>(workgroups.size()), fontReference, &status, &font);
+    GCFRef<CFMutableDictionaryRef> font;
+    const LPIResult code = LPICallWithFacade(
+        &LPILoader::pfGetFontInfoByID, static_cast<const std::int32_t*>(workgroups.data()),
+        static_cast<std::uint32_t>(workgroups.size()), fontReference, &status, font.OutPointer());
     LogLibraryFailure("GetFontInfoByID", code);
-    if (code == 0 && font != nullptr)
+    if (code == 0 && font)
     {
         outResult.mFound = true;
         outResult.mStatus = status;
-        outResult.SetFontInfo(font);
-        ConvertActivationStateValues(font);
-        outResult.mActivationState = RecordNumber(font, kFT_ActivationStateKey, 0);
-        FaceTraceSupport::NormalizeChecksums(font);
-    }
-    else if (font != nullptr)
-    {
-        CFRelease(font);
+        outResult.SetFontInfo(std::move(font));
+        CFMutableDictionaryRef record = outResult.GetFontInfo();
+        ConvertActivationStateValues(record);
+        outResult.mActivationState = RecordNumber(record, kFT_ActivationStateKey, 0);
+        FaceTraceSupport::NormalizeChecksums(record);
     }
     const TSInt32 result = ResultOf(code);
     TraceLog(-1, "CoreAgentInterface::GetFontInfoByID() returning %d", result);
@@ -944,27 +928,19 @@ TSInt32 CoreAgentInterface::GetPostscriptNameByID(TSInt32 workgroupID, TUInt32 f
     outName.clear();
     std::vector<TSInt32> workgroups;
     WorkgroupIDsForQuery(workgroupID, workgroups);
-    CFMutableDictionaryRef reference = CreateFontReference(fontID, workgroupID);
+    const GCFRef<CFMutableDictionaryRef> reference(CreateFontReference(fontID, workgroupID));
     std::int32_t status = 0;
-    CFMutableDictionaryRef font = nullptr;
-    const LPIResult code = reference == nullptr
-                               ? CoreErrorCodes::kOutOfMemory
-                               : LPICallWithFacade(&LPILoader::pfGetFontInfoByID,
-                                                   static_cast<const std::int32_t*>(workgroups.data()),
-                                                   static_cast<std::uint32_t>(workgroups.size()),
-                                                   static_cast<CFDictionaryRef>(reference), &status, &font);
+    GCFRef<CFMutableDictionaryRef> font;
+    const LPIResult code = !reference ? CoreErrorCodes::kOutOfMemory
+                                      : LPICallWithFacade(&LPILoader::pfGetFontInfoByID,
+                                                          static_cast<const std::int32_t*>(workgroups.data()),
+                                                          static_cast<std::uint32_t>(workgroups.size()),
+                                                          static_cast<CFDictionaryRef>(reference.Get()),
+                                                          &status, font.OutPointer());
     LogLibraryFailure("GetFontInfoByID", code);
-    if (code == 0 && font != nullptr)
+    if (code == 0 && font)
     {
-        outName = RecordText(font, kFT_PostScriptNameKey);
-    }
-    if (font != nullptr)
-    {
-        CFRelease(font);
-    }
-    if (reference != nullptr)
-    {
-        CFRelease(reference);
+        outName = RecordText(font.Get(), kFT_PostScriptNameKey);
     }
     const TSInt32 result = ResultOf(code);
     TraceLog(-1, "CoreAgentInterface::GetPostscriptNameByID('%s', %d) returning %d", outName.c_str(),
@@ -985,13 +961,9 @@ TSInt32 CoreAgentInterface::GetFaceTraceInfo(TUInt32 databaseID, CFDictionaryRef
     if (font != nullptr)
     {
         const void* values[] = {font};
-        CFArrayRef fonts = CFArrayCreate(nullptr, values, 1, &kCFTypeArrayCallBacks);
+        const GCFRef<CFArrayRef> fonts(CFArrayCreate(nullptr, values, 1, &kCFTypeArrayCallBacks));
         TUTF8String slug;
-        result = FaceTraceSupport::CreateXMLFaceTraceSlug(fonts, &slug);
-        if (fonts != nullptr)
-        {
-            CFRelease(fonts);
-        }
+        result = FaceTraceSupport::CreateXMLFaceTraceSlug(fonts.Get(), &slug);
         if (outXMLBuffer != nullptr && inOutBufferSize > 0)
         {
             const std::size_t length = std::min<std::size_t>(slug.size(), inOutBufferSize - 1);
@@ -1083,32 +1055,21 @@ TSInt32 CoreAgentInterface::MakeSetForDocumentFonts(CFStringRef proposedSetName,
     TSInt32 result = 0;
     try
     {
-        CFStringRef title = CopyLocalizedString(kSetNameTitleString);
-        CFStringRef prompt = CopyLocalizedString(kSetNamePromptString);
-        CFStringRef answer = nullptr;
-        const TSInt32 confirmed = framework->AskForOneString(title, prompt, proposedSetName, &answer);
-        if (title != nullptr)
+        const GCFRef<CFStringRef> title(CopyLocalizedString(kSetNameTitleString));
+        const GCFRef<CFStringRef> prompt(CopyLocalizedString(kSetNamePromptString));
+        GCFRef<CFStringRef> setName;
+        const TSInt32 confirmed =
+            framework->AskForOneString(title.Get(), prompt.Get(), proposedSetName, setName.OutPointer());
+        if (confirmed == 1 && setName)
         {
-            CFRelease(title);
-        }
-        if (prompt != nullptr)
-        {
-            CFRelease(prompt);
-        }
-        if (confirmed == 1 && answer != nullptr)
-        {
-            CFStringRef setName = answer;
-            if (CFStringGetLength(setName) > kMaxSetNameLength)
+            if (CFStringGetLength(setName.Get()) > kMaxSetNameLength)
             {
-                setName = CFStringCreateWithSubstring(nullptr, answer, CFRangeMake(0, kMaxSetNameLength));
-                CFRelease(answer);
+                // The substring is made before the whole answer is released.
+                setName.Reset(
+                    CFStringCreateWithSubstring(nullptr, setName.Get(), CFRangeMake(0, kMaxSetNameLength)));
                 framework->ShowSetNameTooLongMessage();
             }
-            const TUTF8String name = XCFStringCopyUTF8(setName);
-            if (setName != nullptr)
-            {
-                CFRelease(setName);
-            }
+            const TUTF8String name = XCFStringCopyUTF8(setName.Get());
             if (!name.empty())
             {
                 std::vector<TUInt32> fontIDs;
@@ -1136,10 +1097,6 @@ TSInt32 CoreAgentInterface::MakeSetForDocumentFonts(CFStringRef proposedSetName,
                 result = ResultOf(code);
             }
         }
-        else if (answer != nullptr)
-        {
-            CFRelease(answer);
-        }
     }
     catch (...)
     {
@@ -1164,15 +1121,13 @@ TSInt32 CoreAgentInterface::CollectFontsUsedByCurrentDocument(const char* docume
         try
         {
             TUTF8String savePath = destinationPath != nullptr ? destinationPath : "";
-            CFStringRef lastFolder = framework->CopyLastCFOFolder();
-            if (lastFolder != nullptr)
+            if (const GCFRef<CFStringRef> lastFolder(framework->CopyLastCFOFolder()); lastFolder)
             {
-                const TUTF8String last = XCFStringCopyUTF8(lastFolder);
+                const TUTF8String last = XCFStringCopyUTF8(lastFolder.Get());
                 if (!last.empty())
                 {
                     savePath = last;
                 }
-                CFRelease(lastFolder);
             }
             const TUTF8String title = LocalizedUTF8(kCollectFontsTitleString);
             const TUTF8String promptFormat = LocalizedUTF8(kCollectFontsPromptFormatString);
@@ -1181,12 +1136,8 @@ TSInt32 CoreAgentInterface::CollectFontsUsedByCurrentDocument(const char* docume
                                      promptFormat.empty() ? nullptr : promptFormat.c_str(),
                                      subFolderFormat.empty() ? nullptr : subFolderFormat.c_str()) == 0)
             {
-                CFStringRef folder = CreateCFStringFromUTF8String(savePath);
-                framework->SetLastCFOFolder(folder);
-                if (folder != nullptr)
-                {
-                    CFRelease(folder);
-                }
+                const GCFRef<CFStringRef> folder(CreateCFStringFromUTF8String(savePath));
+                framework->SetLastCFOFolder(folder.Get());
                 const std::vector<TUInt32> fontIDs = GetFontIDsFromFontInfoArray(fonts);
                 LPIResult code = 0;
                 if (fontIDs.empty())
@@ -1315,42 +1266,36 @@ TSInt32 CoreAgentInterface::GetAllWorkgroupsForUser(CFMutableArrayRef outWorkgro
                 break;
             }
         }
-        CFStringRef displayName = nameString != 0 ? CopyLocalizedString(nameString) : nullptr;
-        if (displayName == nullptr)
+        const GCFRef<CFStringRef> displayName(nameString != 0 ? CopyLocalizedString(nameString) : nullptr);
+        if (!displayName)
         {
             continue;
         }
-        CFMutableDictionaryRef renamed = CFDictionaryCreateMutableCopy(nullptr, 0, workgroup);
-        if (renamed != nullptr)
+        if (const GCFRef<CFMutableDictionaryRef> renamed(
+                CFDictionaryCreateMutableCopy(nullptr, 0, workgroup));
+            renamed)
         {
-            CFDictionarySetValue(renamed, kFT_WorkgroupNameKey, displayName);
-            XCFDictionarySetNumber(renamed, kFT_WorkgroupTypeKey, type);
-            CFArraySetValueAtIndex(outWorkgroups, i, renamed);
-            CFRelease(renamed);
+            CFDictionarySetValue(renamed.Get(), kFT_WorkgroupNameKey, displayName.Get());
+            XCFDictionarySetNumber(renamed.Get(), kFT_WorkgroupTypeKey, type);
+            CFArraySetValueAtIndex(outWorkgroups, i, renamed.Get());
         }
-        CFRelease(displayName);
     }
     TraceLog(0, "%d workgroups found", static_cast<int>(CFArrayGetCount(outWorkgroups)));
     if (includeAll && CFArrayGetCount(outWorkgroups) > 0 && CanActivateAcrossWorkgroups())
     {
-        CFStringRef allName =
-            CopyLocalizedString(standalone ? kAllWorkgroupsStandaloneNameString : kAllWorkgroupsNameString);
-        CFMutableDictionaryRef all = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                               &kCFTypeDictionaryValueCallBacks);
-        if (all != nullptr)
+        const GCFRef<CFStringRef> allName(
+            CopyLocalizedString(standalone ? kAllWorkgroupsStandaloneNameString : kAllWorkgroupsNameString));
+        if (const GCFRef<CFMutableDictionaryRef> all(CFDictionaryCreateMutable(
+                nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+            all)
         {
-            if (allName != nullptr)
+            if (allName)
             {
-                CFDictionarySetValue(all, kFT_WorkgroupNameKey, allName);
+                CFDictionarySetValue(all.Get(), kFT_WorkgroupNameKey, allName.Get());
             }
-            XCFDictionarySetNumber(all, kFT_WorkgroupIDKey, kAllWorkgroupsID);
-            TraceLog(0, "Adding '%s' to user's workgroup list.", XCFStringCopyUTF8(allName).c_str());
-            CFArrayAppendValue(outWorkgroups, all);
-            CFRelease(all);
-        }
-        if (allName != nullptr)
-        {
-            CFRelease(allName);
+            XCFDictionarySetNumber(all.Get(), kFT_WorkgroupIDKey, kAllWorkgroupsID);
+            TraceLog(0, "Adding '%s' to user's workgroup list.", XCFStringCopyUTF8(allName.Get()).c_str());
+            CFArrayAppendValue(outWorkgroups, all.Get());
         }
     }
     TraceLog(-1, "CoreAgentInterface::GetAllWorkgroupsForUser() returning %d", 0);
@@ -1366,15 +1311,13 @@ bool CoreAgentInterface::UserHasWorkgroups()
         TraceLog(0, "CoreAgentInterface::UserHasWorkgroups: not connected to Typehold, answering yes");
         return true;
     }
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (workgroups == nullptr)
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    if (!workgroups)
     {
         return false;
     }
-    const bool hasWorkgroups =
-        GetAllWorkgroupsForUser(workgroups, false, false, false) == 0 && CFArrayGetCount(workgroups) > 0;
-    CFRelease(workgroups);
-    return hasWorkgroups;
+    return GetAllWorkgroupsForUser(workgroups.Get(), false, false, false) == 0 &&
+           CFArrayGetCount(workgroups.Get()) > 0;
 }
 
 TSInt32 CoreAgentInterface::RemoveRemoteFonts(CFMutableArrayRef fonts)
@@ -1402,22 +1345,18 @@ bool CoreAgentInterface::CurrentWorkgroupIsType3()
 {
     const TSInt32 currentWorkgroup = GetCurrentWorkgroupID();
     bool isType3 = false;
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (workgroups != nullptr && GetAllWorkgroupsForUser(workgroups, false, true, false) == 0)
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    if (workgroups && GetAllWorkgroupsForUser(workgroups.Get(), false, true, false) == 0)
     {
-        for (CFIndex i = 0; i < CFArrayGetCount(workgroups); ++i)
+        for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()); ++i)
         {
-            CFDictionaryRef workgroup = RecordAt(workgroups, i);
+            CFDictionaryRef workgroup = RecordAt(workgroups.Get(), i);
             if (RecordNumber(workgroup, kFT_WorkgroupIDKey, kNoWorkgroupID) == currentWorkgroup)
             {
                 isType3 = RecordNumber(workgroup, kFT_WorkgroupTypeKey, -1) == kLocalWorkgroupType;
                 break;
             }
         }
-    }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
     }
     return isType3;
 }

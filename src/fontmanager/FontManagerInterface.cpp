@@ -5,6 +5,7 @@
 #include "CoreAgentInterface.h"
 #include "FontRecordKeys.h"
 #include "GBlockingLockStrategy.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GMutex.h"
 #include "GScopedFlag.h"
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 namespace
 {
@@ -65,23 +67,15 @@ bool RecordWorkgroupID(CFDictionaryRef record, TSInt32& outID)
 
 void FontInfoResult::Reset()
 {
-    if (mpFontInfo != nullptr)
-    {
-        CFRelease(mpFontInfo);
-    }
-    mpFontInfo = nullptr;
+    mFontInfo.Reset();
     mFound = false;
     mStatus = 0;
     mActivationState = 0;
 }
 
-void FontInfoResult::SetFontInfo(CFMutableDictionaryRef fontInfo)
+void FontInfoResult::SetFontInfo(GCFRef<CFMutableDictionaryRef> fontInfo)
 {
-    if (mpFontInfo != nullptr && mpFontInfo != fontInfo)
-    {
-        CFRelease(mpFontInfo);
-    }
-    mpFontInfo = fontInfo;
+    mFontInfo = std::move(fontInfo);
 }
 
 // --- Defaults of the font manager's operations ----------------------------------------------------------
@@ -238,26 +232,21 @@ TSInt32 FontManagerInterface::FindWorkgroupIDByName(CFStringRef name, TSInt32& o
     LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface();
     if (framework != nullptr && CanActivateAcrossWorkgroups())
     {
-        CFStringRef allName = framework->CopyLocalizedString(
-            GetRunningStandalone() ? kAllWorkgroupsStandaloneNameString : kAllWorkgroupsNameString);
-        const bool isAll = allName != nullptr && CFEqual(allName, name);
-        if (allName != nullptr)
-        {
-            CFRelease(allName);
-        }
-        if (isAll)
+        const GCFRef<CFStringRef> allName(framework->CopyLocalizedString(
+            GetRunningStandalone() ? kAllWorkgroupsStandaloneNameString : kAllWorkgroupsNameString));
+        if (allName && CFEqual(allName.Get(), name))
         {
             outWorkgroupID = kAllWorkgroupsID;
             return 0;
         }
     }
     TSInt32 result = kWorkgroupNameNotFound;
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (workgroups != nullptr && GetAllWorkgroupsForUser(workgroups, false, false, false) == 0)
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    if (workgroups && GetAllWorkgroupsForUser(workgroups.Get(), false, false, false) == 0)
     {
-        for (CFIndex i = 0; i < CFArrayGetCount(workgroups); ++i)
+        for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()); ++i)
         {
-            CFDictionaryRef workgroup = RecordAt(workgroups, i);
+            CFDictionaryRef workgroup = RecordAt(workgroups.Get(), i);
             CFStringRef workgroupName = XCFDictionaryGetString(workgroup, kFT_WorkgroupNameKey);
             if (workgroupName != nullptr && CFEqual(workgroupName, name) &&
                 RecordWorkgroupID(workgroup, outWorkgroupID))
@@ -267,10 +256,6 @@ TSInt32 FontManagerInterface::FindWorkgroupIDByName(CFStringRef name, TSInt32& o
             }
         }
     }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
-    }
     return result;
 }
 
@@ -278,14 +263,10 @@ CFStringRef FontManagerInterface::GetWorkgroupNameFromID(TSInt32 workgroupID)
 {
     TraceLog(1, "Entering FontManagerInterface::GetWorkgroupNameFromID(inWorkgroupID=%d)", workgroupID);
     CFStringRef name = nullptr;
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (workgroups != nullptr)
+    if (const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+        workgroups && GetAllWorkgroupsForUser(workgroups.Get(), true, true, false) == 0)
     {
-        if (GetAllWorkgroupsForUser(workgroups, true, true, false) == 0)
-        {
-            name = FindWorkgroupIDGetName(workgroupID, workgroups);
-        }
-        CFRelease(workgroups);
+        name = FindWorkgroupIDGetName(workgroupID, workgroups.Get());
     }
     TraceLog(-1, "FontManagerInterface::GetWorkgroupNameFromID() returning %d", name != nullptr ? 1 : 0);
     return name;
@@ -295,9 +276,8 @@ TSInt32 FontManagerInterface::AddWorkgroupNamesToFonts(CFArrayRef fonts)
 {
     TraceLog(1, "Entering %s()", "FontManagerInterface::AddWorkgroupNamesToFonts");
     TSInt32 result = -1;
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    if (fonts != nullptr && workgroups != nullptr &&
-        GetAllWorkgroupsForUser(workgroups, false, true, false) == 0)
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    if (fonts != nullptr && workgroups && GetAllWorkgroupsForUser(workgroups.Get(), false, true, false) == 0)
     {
         for (CFIndex i = 0; i < CFArrayGetCount(fonts); ++i)
         {
@@ -307,19 +287,14 @@ TSInt32 FontManagerInterface::AddWorkgroupNamesToFonts(CFArrayRef fonts)
             {
                 continue;
             }
-            CFStringRef name = FindWorkgroupIDGetName(workgroupID, workgroups);
-            if (name != nullptr)
+            if (const GCFRef<CFStringRef> name(FindWorkgroupIDGetName(workgroupID, workgroups.Get())); name)
             {
                 // The records of a font list are mutable dictionaries.
-                CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(font), kFT_WorkgroupNameKey, name);
-                CFRelease(name);
+                CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(font), kFT_WorkgroupNameKey,
+                                     name.Get());
                 result = 0;
             }
         }
-    }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
     }
     TraceLog(-1, "%s() returning %d", "FontManagerInterface::AddWorkgroupNamesToFonts", result);
     return result;
@@ -403,12 +378,8 @@ bool FontManagerInterface::CompatibleFontManagerIsRunning(TUTF8String* outBundle
                 coreAgent->GetRunningStandalone() ? "PortolanTandemPlugin" : "MeridianPlugin";
             if (LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface())
             {
-                CFStringRef name = CreateCFStringFromUTF8String(bundleName);
-                framework->SetFontManagerBundleName(name);
-                if (name != nullptr)
-                {
-                    CFRelease(name);
-                }
+                const GCFRef<CFStringRef> name(CreateCFStringFromUTF8String(bundleName));
+                framework->SetFontManagerBundleName(name.Get());
             }
             if (outBundleName != nullptr)
             {
@@ -460,11 +431,11 @@ void FontManagerInterface::InitializeDefaultWorkgroup(FontManagerInterface* font
     }
     else
     {
-        CFMutableArrayRef workgroups = CreateMutableArray();
+        const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
         TSInt32 onlyWorkgroup = 0;
-        if (workgroups != nullptr &&
-            fontManager->GetAllWorkgroupsForUser(workgroups, false, false, false) == 0 &&
-            CFArrayGetCount(workgroups) == 1 && RecordWorkgroupID(RecordAt(workgroups, 0), onlyWorkgroup))
+        if (workgroups && fontManager->GetAllWorkgroupsForUser(workgroups.Get(), false, false, false) == 0 &&
+            CFArrayGetCount(workgroups.Get()) == 1 &&
+            RecordWorkgroupID(RecordAt(workgroups.Get(), 0), onlyWorkgroup))
         {
             fontManager->SetDefaultWorkgroupID(onlyWorkgroup);
             sm_bWorkgroupChosen = true;
@@ -473,10 +444,6 @@ void FontManagerInterface::InitializeDefaultWorkgroup(FontManagerInterface* font
         {
             // None, several, or no answer: HandleSelectWorkgroup decides later.
             sm_bWorkgroupChosen = false;
-        }
-        if (workgroups != nullptr)
-        {
-            CFRelease(workgroups);
         }
     }
     TraceLog(-1, "Exiting FontManagerInterface::InitializeDefaultWorkgroup()");
@@ -500,25 +467,17 @@ bool FontManagerInterface::IsValidWorkgroupForUser(TSInt32 workgroupID, FontMana
     }
     else
     {
-        CFStringRef name = fontManager->GetWorkgroupNameFromID(workgroupID);
-        CFMutableArrayRef workgroups = CreateMutableArray();
-        if (name != nullptr && workgroups != nullptr &&
-            fontManager->GetAllWorkgroupsForUser(workgroups, false, false, false) == 0)
+        const GCFRef<CFStringRef> name(fontManager->GetWorkgroupNameFromID(workgroupID));
+        const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+        if (name && workgroups &&
+            fontManager->GetAllWorkgroupsForUser(workgroups.Get(), false, false, false) == 0)
         {
-            for (CFIndex i = 0; i < CFArrayGetCount(workgroups) && !valid; ++i)
+            for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()) && !valid; ++i)
             {
                 CFStringRef workgroupName =
-                    XCFDictionaryGetString(RecordAt(workgroups, i), kFT_WorkgroupNameKey);
-                valid = workgroupName != nullptr && CFEqual(workgroupName, name);
+                    XCFDictionaryGetString(RecordAt(workgroups.Get(), i), kFT_WorkgroupNameKey);
+                valid = workgroupName != nullptr && CFEqual(workgroupName, name.Get());
             }
-        }
-        if (workgroups != nullptr)
-        {
-            CFRelease(workgroups);
-        }
-        if (name != nullptr)
-        {
-            CFRelease(name);
         }
     }
     TraceLog(-1, "FontManagerInterface::IsValidWorkgroupForUser() returning %d", valid ? 1 : 0);
@@ -543,10 +502,10 @@ void FontManagerInterface::HandleSelectWorkgroup(FontManagerInterface* fontManag
         TraceLog(-1, "Exiting FontManagerInterface::HandleSelectWorkgroup");
         return;
     }
-    CFMutableArrayRef workgroups = CreateMutableArray();
-    const bool haveWorkgroups = workgroups != nullptr &&
-                                fontManager->GetAllWorkgroupsForUser(workgroups, false, false, false) == 0 &&
-                                CFArrayGetCount(workgroups) > 0;
+    const GCFRef<CFMutableArrayRef> workgroups(CreateMutableArray());
+    const bool haveWorkgroups =
+        workgroups && fontManager->GetAllWorkgroupsForUser(workgroups.Get(), false, false, false) == 0 &&
+        CFArrayGetCount(workgroups.Get()) > 0;
     if (!haveWorkgroups)
     {
         const bool standalone = fontManager->GetRunningStandalone();
@@ -566,11 +525,11 @@ void FontManagerInterface::HandleSelectWorkgroup(FontManagerInterface* fontManag
     {
         const TSInt32 currentWorkgroup = GetCurrentWorkgroupID();
         bool currentIsListed = false;
-        for (CFIndex i = 0; i < CFArrayGetCount(workgroups) && !currentIsListed; ++i)
+        for (CFIndex i = 0; i < CFArrayGetCount(workgroups.Get()) && !currentIsListed; ++i)
         {
             TSInt32 workgroupID = 0;
-            currentIsListed =
-                RecordWorkgroupID(RecordAt(workgroups, i), workgroupID) && workgroupID == currentWorkgroup;
+            currentIsListed = RecordWorkgroupID(RecordAt(workgroups.Get(), i), workgroupID) &&
+                              workgroupID == currentWorkgroup;
         }
         TSInt32 chosen = currentWorkgroup;
         if (!currentIsListed)
@@ -582,16 +541,12 @@ void FontManagerInterface::HandleSelectWorkgroup(FontManagerInterface* fontManag
             }
             else
             {
-                RecordWorkgroupID(RecordAt(workgroups, 0), chosen);
+                RecordWorkgroupID(RecordAt(workgroups.Get(), 0), chosen);
             }
         }
         PortolanGlobals::SetWorkgroupAccess(true);
         sm_bWorkgroupChosen = true;
         fontManager->SetDefaultWorkgroupID(chosen);
-    }
-    if (workgroups != nullptr)
-    {
-        CFRelease(workgroups);
     }
     TraceLog(-1, "Exiting FontManagerInterface::HandleSelectWorkgroup");
 }

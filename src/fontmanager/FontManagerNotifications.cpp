@@ -5,6 +5,8 @@
 #include "GScopedLock.h"
 #include "LumorandPluginInterface.h"
 
+#include <utility>
+
 namespace
 {
 enum class EPayload
@@ -94,18 +96,10 @@ DeliverySlot& Slot()
 }
 } // namespace
 
-FontManagerNotification::FontManagerNotification(CFMutableDictionaryRef dictionary,
+FontManagerNotification::FontManagerNotification(GCFRef<CFMutableDictionaryRef> dictionary,
                                                  FontManagerInterface* fontManager)
-    : mDictionary(dictionary), mpFontManager(fontManager)
+    : mDictionary(std::move(dictionary)), mpFontManager(fontManager)
 {
-}
-
-FontManagerNotification::~FontManagerNotification()
-{
-    if (mDictionary != nullptr)
-    {
-        CFRelease(mDictionary);
-    }
 }
 
 NotificationQueue::~NotificationQueue()
@@ -199,9 +193,9 @@ NotificationDelivery::EResult NotificationDelivery::Deliver(TUInt32 type, const 
     {
         return EResult::kNoQueue;
     }
-    CFMutableDictionaryRef dictionary = CreateNotificationDictionary(type, payload);
-    if (dictionary == nullptr ||
-        !queue->Append(std::make_unique<FontManagerNotification>(dictionary, fontManager)))
+    GCFRef<CFMutableDictionaryRef> dictionary(CreateNotificationDictionary(type, payload));
+    if (!dictionary ||
+        !queue->Append(std::make_unique<FontManagerNotification>(std::move(dictionary), fontManager)))
     {
         return EResult::kNotHandled;
     }
@@ -215,50 +209,50 @@ CFMutableDictionaryRef CreateNotificationDictionary(TUInt32 type, const void* pa
     {
         return nullptr;
     }
-    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                  &kCFTypeDictionaryValueCallBacks);
-    if (dictionary == nullptr)
+    GCFRef<CFMutableDictionaryRef> dictionary(CFDictionaryCreateMutable(
+        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    if (!dictionary)
     {
         return nullptr;
     }
-    CFDictionarySetValue(dictionary, kind.key, kCFBooleanTrue);
+    CFDictionarySetValue(dictionary.Get(), kind.key, kCFBooleanTrue);
     switch (kind.payload)
     {
     case EPayload::kNone:
         break;
     case EPayload::kOnlineByte:
-        CFDictionarySetValue(dictionary, kind.key, BooleanFromByte(payload));
+        CFDictionarySetValue(dictionary.Get(), kind.key, BooleanFromByte(payload));
         break;
     case EPayload::kDictionary:
         if (payload != nullptr && CFGetTypeID(payload) == CFDictionaryGetTypeID())
         {
-            CFDictionaryApplyFunction(static_cast<CFDictionaryRef>(payload), CopyEntry, dictionary);
+            CFDictionaryApplyFunction(static_cast<CFDictionaryRef>(payload), CopyEntry, dictionary.Get());
         }
         break;
     case EPayload::kFontID:
         if (payload != nullptr)
         {
             const TSInt32 fontID = *static_cast<const TSInt32*>(payload);
-            CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &fontID);
-            if (number != nullptr)
+            if (const GCFRef<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberSInt32Type, &fontID));
+                number)
             {
-                CFDictionarySetValue(dictionary, kPluginNotification_FontActivation_Font_ID, number);
-                CFRelease(number);
+                CFDictionarySetValue(dictionary.Get(), kPluginNotification_FontActivation_Font_ID,
+                                     number.Get());
             }
         }
         break;
     case EPayload::kEnabledByte:
         if (payload != nullptr)
         {
-            CFDictionarySetValue(dictionary, kPluginNotification_Enabled, BooleanFromByte(payload));
+            CFDictionarySetValue(dictionary.Get(), kPluginNotification_Enabled, BooleanFromByte(payload));
         }
         break;
     case EPayload::kFontImages:
         if (payload != nullptr)
         {
-            CFDictionarySetValue(dictionary, kPluginNotification_FontPNGs, payload);
+            CFDictionarySetValue(dictionary.Get(), kPluginNotification_FontPNGs, payload);
         }
         break;
     }
-    return dictionary;
+    return dictionary.Release();
 }

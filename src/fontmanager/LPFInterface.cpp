@@ -1,5 +1,6 @@
 #include "LPFInterface.h"
 
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPFLibrary.h"
@@ -7,30 +8,11 @@
 
 namespace
 {
-CFStringRef MakeKey(const char* key)
-{
-    return CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-}
-
 // A key made for one call and released after it.
-class ScopedKey
+GCFRef<CFStringRef> MakeKey(const char* key)
 {
-public:
-    explicit ScopedKey(const char* key) : mKey(MakeKey(key)) {}
-    ~ScopedKey()
-    {
-        if (mKey != nullptr)
-        {
-            CFRelease(mKey);
-        }
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    CFStringRef Get() const { return mKey; }
-
-private:
-    CFStringRef mKey;
-};
+    return GCFRef<CFStringRef>(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+}
 
 const char* TextOrEmpty(const TUTF8String& text)
 {
@@ -51,21 +33,21 @@ LPFInterface::LPFInterface(CFStringRef hostApp, CFStringRef pluginVersion, CFStr
              TextOrEmpty(hostAppText), TextOrEmpty(pluginVersionText), TextOrEmpty(bundleText),
              TextOrEmpty(interfaceText));
 
-    mDetails = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                         &kCFTypeDictionaryValueCallBacks);
-    if (mDetails != nullptr)
+    mDetails.Reset(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                             &kCFTypeDictionaryValueCallBacks));
+    if (CFMutableDictionaryRef details = mDetails.Get(); details != nullptr)
     {
         if (hostApp != nullptr)
         {
-            CFDictionarySetValue(mDetails, CFSTR("HostApp"), hostApp);
+            CFDictionarySetValue(details, CFSTR("HostApp"), hostApp);
         }
         if (pluginVersion != nullptr)
         {
-            CFDictionarySetValue(mDetails, CFSTR("PluginVersion"), pluginVersion);
+            CFDictionarySetValue(details, CFSTR("PluginVersion"), pluginVersion);
         }
         if (pluginInterfaceVersion != nullptr)
         {
-            CFDictionarySetValue(mDetails, CFSTR("LumorandPluginInterfaceVersion"), pluginInterfaceVersion);
+            CFDictionarySetValue(details, CFSTR("LumorandPluginInterfaceVersion"), pluginInterfaceVersion);
         }
     }
 
@@ -73,7 +55,7 @@ LPFInterface::LPFInterface(CFStringRef hostApp, CFStringRef pluginVersion, CFStr
     // the library the facade stays unusable.
     if (LPFLibrary::IsAvailable())
     {
-        mpFramework = new LumorandPluginFramework(mDetails);
+        mpFramework = new LumorandPluginFramework(mDetails.Get());
     }
     else
     {
@@ -88,10 +70,6 @@ LPFInterface::LPFInterface(CFStringRef hostApp, CFStringRef pluginVersion, CFStr
 LPFInterface::~LPFInterface()
 {
     delete mpFramework;
-    if (mDetails != nullptr)
-    {
-        CFRelease(mDetails);
-    }
 }
 
 bool LPFInterface::IsHostedByPluginCore()
@@ -107,7 +85,7 @@ bool LPFInterface::GetPreferenceForKey(const char* key)
     {
         return false;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     return LumorandPluginFramework::GetPreferenceForKey(cfKey.Get());
 }
 
@@ -117,7 +95,7 @@ void LPFInterface::SetPreferenceForKey(const char* key, bool value)
     {
         return;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     LumorandPluginFramework::SetPreferenceForKey(cfKey.Get(), value);
 }
 
@@ -127,7 +105,7 @@ TSInt32 LPFInterface::GetLongPreferenceForKey(const char* key)
     {
         return 0;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     return LumorandPluginFramework::GetLongPreferenceForKey(cfKey.Get());
 }
 
@@ -137,7 +115,7 @@ void LPFInterface::SetLongPreferenceForKey(const char* key, TSInt32 value)
     {
         return;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     LumorandPluginFramework::SetLongPreferenceForKey(cfKey.Get(), value);
 }
 
@@ -147,7 +125,7 @@ CFStringRef LPFInterface::CopyStringPreferenceForKey(const char* key)
     {
         return nullptr;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     return mpFramework->GetStringPreferenceForKey(cfKey.Get());
 }
 
@@ -157,7 +135,7 @@ void LPFInterface::SetStringPreferenceForKey(const char* key, CFStringRef value)
     {
         return;
     }
-    ScopedKey cfKey(key);
+    const GCFRef<CFStringRef> cfKey = MakeKey(key);
     mpFramework->SetStringPreferenceForKey(cfKey.Get(), value);
 }
 
@@ -340,15 +318,14 @@ void LPFInterface::SetFontManagerBundleName(CFStringRef name)
     {
         return;
     }
-    CFMutableDictionaryRef details = CFDictionaryCreateMutable(
-        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-    if (details == nullptr)
+    const GCFRef<CFMutableDictionaryRef> details(CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    if (!details)
     {
         return;
     }
-    CFDictionarySetValue(details, CFSTR("FontManager"), name);
-    UpdatePluginDetails(details);
-    CFRelease(details);
+    CFDictionarySetValue(details.Get(), CFSTR("FontManager"), name);
+    UpdatePluginDetails(details.Get());
 }
 
 // --- The numbered messages ---------------------------------------------------------------------------
@@ -436,17 +413,15 @@ void LPFInterface::ShowFormattedMessage(TSInt32 formatNumber, CFStringRef text)
     {
         return;
     }
-    CFStringRef format = CopyLocalizedString(formatNumber);
-    if (format == nullptr)
+    const GCFRef<CFStringRef> format(CopyLocalizedString(formatNumber));
+    if (!format)
     {
         return;
     }
-    CFStringRef message =
-        CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, format, text != nullptr ? text : CFSTR(""));
-    if (message != nullptr)
+    if (const GCFRef<CFStringRef> message(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, format.Get(),
+                                                                   text != nullptr ? text : CFSTR("")));
+        message)
     {
-        mpFramework->ShowMessageBox(nullptr, message, kMessageBoxOK);
-        CFRelease(message);
+        mpFramework->ShowMessageBox(nullptr, message.Get(), kMessageBoxOK);
     }
-    CFRelease(format);
 }

@@ -348,15 +348,15 @@ TSInt32 FaceTraceSupport::GetFaceTraceDataForFontName(const char* name, TSInt32 
         {
             break;
         }
-        if (code != 0 || info.mpFontInfo == nullptr)
+        if (code != 0 || info.GetFontInfo() == nullptr)
         {
             continue;
         }
-        const TUInt32 databaseID = DatabaseIDOf(info.mpFontInfo);
-        const TUTF8String postScriptName = Utf8(StringValue(info.mpFontInfo, "PostScriptName"));
+        const TUInt32 databaseID = DatabaseIDOf(info.GetFontInfo());
+        const TUTF8String postScriptName = Utf8(StringValue(info.GetFontInfo(), "PostScriptName"));
         TUInt32 size = kFaceTraceBufferSize;
         std::fill(buffer.begin(), buffer.end(), '\0');
-        code = fontManager->GetFaceTraceInfo(databaseID, info.mpFontInfo, buffer.data(), size);
+        code = fontManager->GetFaceTraceInfo(databaseID, info.GetFontInfo(), buffer.data(), size);
         if (code != 0)
         {
             TraceLog(0, "...GetFaceTraceInfo returned %d for %s (databaseID %d).", static_cast<int>(code),

@@ -2,6 +2,7 @@
 
 #include "FontActivationTracker.h"
 #include "FontManagerInterface.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GProcessInfo.h"
 #include "GStringEncodings.h"
@@ -228,10 +229,9 @@ TUTF8String PortolanGlobals::GetPluginInterfaceVersion()
 {
     if (sIdentity.pluginInterfaceVersion.empty() && LPILoader::HasSharedInstance())
     {
-        if (CFStringRef version = LPILoader::GetSharedInstance()->VersionStringRef(); version != nullptr)
+        if (const GCFRef<CFStringRef> version(LPILoader::GetSharedInstance()->VersionStringRef()); version)
         {
-            sIdentity.pluginInterfaceVersion = UTF8StringFromCFString(version);
-            CFRelease(version);
+            sIdentity.pluginInterfaceVersion = UTF8StringFromCFString(version.Get());
         }
     }
     return sIdentity.pluginInterfaceVersion;
@@ -421,18 +421,12 @@ LPFInterface* PortolanGlobals::GetSharedLPFInterface()
         {
             TraceLog(0, "ERROR: sHostApp is NULL in %s()", "PortolanGlobals::GetSharedLPFInterface");
         }
-        CFStringRef hostApp = CreateStringOrNull(sIdentity.hostApp);
-        CFStringRef pluginVersion = CreateStringOrNull(sIdentity.pluginVersion);
-        CFStringRef bundle = CreateStringOrNull(sIdentity.bundleIdentifier);
-        CFStringRef interfaceVersion = CreateStringOrNull(GetPluginInterfaceVersion());
-        sLPFInterface = new LPFInterface(hostApp, pluginVersion, bundle, interfaceVersion);
-        for (CFStringRef text : {hostApp, pluginVersion, bundle, interfaceVersion})
-        {
-            if (text != nullptr)
-            {
-                CFRelease(text);
-            }
-        }
+        const GCFRef<CFStringRef> hostApp(CreateStringOrNull(sIdentity.hostApp));
+        const GCFRef<CFStringRef> pluginVersion(CreateStringOrNull(sIdentity.pluginVersion));
+        const GCFRef<CFStringRef> bundle(CreateStringOrNull(sIdentity.bundleIdentifier));
+        const GCFRef<CFStringRef> interfaceVersion(CreateStringOrNull(GetPluginInterfaceVersion()));
+        sLPFInterface =
+            new LPFInterface(hostApp.Get(), pluginVersion.Get(), bundle.Get(), interfaceVersion.Get());
     }
     return sLPFInterface;
 }
@@ -556,7 +550,7 @@ void PortolanGlobals::SaveDocumentFonts(const TUTF8String& path, TUInt32 hint)
     {
         TraceLog(0, "No LPF");
     }
-    else if (CFStringRef displayName = CopyHostAppDisplayName(); displayName != nullptr)
+    else if (const GCFRef<CFStringRef> displayName(CopyHostAppDisplayName()); displayName)
     {
         TraceLog(0, "Calling LPI SaveDocumentFonts");
         LPILoader* loader = LPILoader::GetSharedInstance();
@@ -566,11 +560,10 @@ void PortolanGlobals::SaveDocumentFonts(const TUTF8String& path, TUInt32 hint)
         if (facade != nullptr && loader->pfSaveDocumentFonts != nullptr)
         {
             char name[256] = {};
-            CFStringGetCString(displayName, name, sizeof(name), kCFStringEncodingUTF8);
+            CFStringGetCString(displayName.Get(), name, sizeof(name), kCFStringEncodingUTF8);
             const TUTF8String code = GetHostAppCode();
             loader->pfSaveDocumentFonts(facade, path.c_str(), code.c_str(), name, hint);
         }
-        CFRelease(displayName);
     }
     TraceLog(-1, "Exiting %s", "PortolanGlobals::SaveDocumentFonts");
 }

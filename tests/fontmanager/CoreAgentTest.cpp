@@ -15,6 +15,7 @@
 #include "ScratchFolder.h"
 #include "XCFUtils.h"
 
+#include <CoreFoundation/CFLiveObjects.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -443,8 +444,8 @@ TEST_F(CoreAgentTest, FontQueriesAddTheSystemWorkgroupUnlessAllAreAsked)
     // The record as the plug-in sees it: state converted, checksums normalised.
     EXPECT_TRUE(info.mFound);
     EXPECT_EQ(info.mActivationState, 2);
-    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_IsActiveKey)), "1");
-    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.mpFontInfo, kFT_KerningChecksumKey)), "0");
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.GetFontInfo(), kFT_IsActiveKey)), "1");
+    EXPECT_EQ(XCFStringCopyUTF8(XCFDictionaryGetString(info.GetFontInfo(), kFT_KerningChecksumKey)), "0");
 }
 
 TEST_F(CoreAgentTest, WorkgroupsGetTheirDisplayNamesAndTheAllEntry)
@@ -481,6 +482,109 @@ TEST_F(CoreAgentTest, WorkgroupsGetTheirDisplayNamesAndTheAllEntry)
     FontManagerInterface::InitializeDefaultWorkgroup();
     EXPECT_EQ(FontManagerInterface::GetCurrentWorkgroupID(), 5);
     EXPECT_TRUE(FontManagerInterface::IsWorkgroupChosen());
+}
+
+// What the commands make, and what the library and the framework hand over, is released on each
+// path: run twice, the second run ends with as many Core Foundation objects alive as it began with
+// (the first fills the caches).
+TEST_F(CoreAgentTest, CommandsLeaveNoCoreFoundationObjectsBehind)
+{
+    const TSInt32 formerWorkgroup = FontManagerInterface::GetCurrentWorkgroupID();
+    mFontManager->SetDefaultWorkgroupID(5);
+    const std::string tooLong(300, 'x');
+    WriteScript("askstring \"" + tooLong + "\"\naskstring cancel\naskstring \"" + tooLong +
+                "\"\naskstring cancel\n");
+    const auto commands = [&]
+    {
+        Array workgroups = NewArray();
+        ASSERT_EQ(mFontManager->GetAllWorkgroupsForUser(workgroups.get(), true, true, false), 0);
+        ASSERT_EQ(CFArrayGetCount(workgroups.get()), 4);
+        const auto nameAt = [&](CFIndex index)
+        {
+            return XCFDictionaryGetString(
+                static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(workgroups.get(), index)),
+                kFT_WorkgroupNameKey);
+        };
+        TSInt32 workgroupID = 0;
+        EXPECT_EQ(mFontManager->FindWorkgroupIDByName(nameAt(3), workgroupID), 0);
+        EXPECT_EQ(workgroupID, FontManagerInterface::kAllWorkgroupsID);
+        EXPECT_EQ(mFontManager->FindWorkgroupIDByName(nameAt(1), workgroupID), 0);
+        EXPECT_EQ(workgroupID, 6);
+        CFStringRef name = mFontManager->GetWorkgroupNameFromID(6);
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(CFEqual(name, nameAt(1)));
+        CFRelease(name);
+        EXPECT_TRUE(FontManagerInterface::IsValidWorkgroupForUser(5, mFontManager));
+        EXPECT_TRUE(mFontManager->UserHasWorkgroups());
+
+        Array fonts = NewArray();
+        Dictionary font = Font(11);
+        XCFDictionarySetNumber(font.get(), kFT_WorkgroupIDKey, 5);
+        CFArrayAppendValue(fonts.get(), font.get());
+        EXPECT_EQ(mFontManager->AddWorkgroupNamesToFonts(fonts.get()), 0);
+        {
+            FontInfoResult info;
+            ASSERT_EQ(mFontManager->GetNamedFontInfo("Matched-Regular",
+                                                     FontManagerInterface::kPostScriptNameKind, 5, 1, info),
+                      0);
+            std::vector<char> slug(4096, '\0');
+            TUInt32 size = static_cast<TUInt32>(slug.size());
+            EXPECT_EQ(mFontManager->GetFaceTraceInfo(11, info.GetFontInfo(), slug.data(), size), 0);
+            TUTF8String postScriptName;
+            EXPECT_EQ(mFontManager->GetPostscriptNameByID(5, 11, postScriptName), 0);
+            EXPECT_EQ(postScriptName, "Matched-Regular");
+        }
+        // A name too long is cut to 255 characters; then the user cancels.
+        EXPECT_EQ(mFontManager->MakeSetForDocumentFonts(CFSTR("Poster"), fonts.get()), 0);
+        EXPECT_EQ(mFontManager->MakeSetForDocumentFonts(CFSTR("Poster"), fonts.get()), 0);
+        Framework().ShowFormattedMessage(LPFInterface::kVaultInUseFormat, CFSTR("D:/Shared Vault"));
+        const std::int32_t fontID = 12;
+        Notify(kLPINotifyFontActivated, &fontID);
+        EXPECT_EQ(mFontManager->ProcessNotifications(), 1);
+    };
+    commands();
+    const CFIndex before = _CFGetLiveObjectCount();
+    commands();
+    EXPECT_EQ(_CFGetLiveObjectCount(), before);
+    EXPECT_EQ(Calls(("CreateTopLevelSet:" + std::string(255, 'x')).c_str()), 2);
+    EXPECT_EQ(Calls("CreateTopLevelSet"), 2);
+    EXPECT_EQ(Occurrences(Transcript(), "messagebox title=627"), 2u);
+    EXPECT_EQ(Occurrences(Transcript(), "D:/Shared Vault"), 2u);
+    mFontManager->SetDefaultWorkgroupID(formerWorkgroup);
+}
+
+// A font record read by ID belongs to its result: released when another takes its place, at a
+// reset and with the result, and only then. The test keeps a reference of its own to each record.
+TEST(FontInfoResultTest, TheResultOwnsItsRecordUntilReplacedResetOrGone)
+{
+    Dictionary first = Font(1);
+    Dictionary second = Font(2);
+    {
+        FontInfoResult info;
+        CFRetain(first.get());
+        info.SetFontInfo(GCFRef<CFMutableDictionaryRef>(first.get()));
+        EXPECT_EQ(info.GetFontInfo(), first.get());
+        EXPECT_EQ(CFGetRetainCount(first.get()), 2);
+        // The same record handed over again, with the reference that comes with it.
+        CFRetain(first.get());
+        info.SetFontInfo(GCFRef<CFMutableDictionaryRef>(first.get()));
+        EXPECT_EQ(CFGetRetainCount(first.get()), 2);
+
+        CFRetain(second.get());
+        info.SetFontInfo(GCFRef<CFMutableDictionaryRef>(second.get()));
+        EXPECT_EQ(CFGetRetainCount(first.get()), 1);
+        info.mFound = true;
+        info.Reset();
+        EXPECT_EQ(info.GetFontInfo(), nullptr);
+        EXPECT_FALSE(info.mFound);
+        EXPECT_EQ(CFGetRetainCount(second.get()), 1);
+        info.Reset();
+
+        CFRetain(second.get());
+        info.SetFontInfo(GCFRef<CFMutableDictionaryRef>(second.get()));
+        EXPECT_EQ(CFGetRetainCount(second.get()), 2);
+    }
+    EXPECT_EQ(CFGetRetainCount(second.get()), 1);
 }
 
 TEST_F(CoreAgentTest, NotificationsFromTheLibraryThreadChangeTheFlags)

@@ -369,10 +369,11 @@ FAKE_API LPIResult CanExportFonts(LPIFacade, std::uint32_t, const std::uint32_t*
     return code;
 }
 
-FAKE_API LPIResult CreateTopLevelSet(LPIFacade, std::int32_t* outSetID, std::int32_t, const char*,
+FAKE_API LPIResult CreateTopLevelSet(LPIFacade, std::int32_t* outSetID, std::int32_t, const char* name,
                                      std::uint32_t, std::uint32_t, std::uint32_t, const std::uint32_t*)
 {
     const LPIResult code = Enter("CreateTopLevelSet");
+    Enter((std::string("CreateTopLevelSet:") + (name != nullptr ? name : "")).c_str());
     if (outSetID != nullptr)
     {
         *outSetID = 1;

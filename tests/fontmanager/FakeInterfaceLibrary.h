@@ -8,8 +8,9 @@
 //                                            permissions granted, export allowed, folders exist
 //   FakeLPI_SetWorkgroupCount(n)             the user's workgroups: 5 "Design" (type 2), 6 "Print"
 //                                            (type 3); 9 "System" (type 4) comes with the system flag
-//   FakeLPI_CallCount(entry)                 how often an entry point was called; "BeginLogging:<name>"
-//                                            and "Log:<text>" count the texts they were given
+//   FakeLPI_CallCount(entry)                 how often an entry point was called; "BeginLogging:<name>",
+//                                            "CreateTopLevelSet:<name>" and "Log:<text>" count the
+//                                            texts they were given
 //   FakeLPI_LastWorkgroups(entry, out, n)    the workgroup list of the last query
 //   FakeLPI_Notify(type, payload)            calls the registered callback from a thread of its own
 //   FakeLPI_NotifyOnRegister(type, n)        registering a callback sends n font-ID notifications

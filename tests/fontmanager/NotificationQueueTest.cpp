@@ -43,9 +43,9 @@ TEST(NotificationQueueTest, TenThousandNotificationsCrossThreadsInOrder)
         {
             for (TSInt32 fontID = 0; fontID < kCount; ++fontID)
             {
-                CFMutableDictionaryRef dictionary =
-                    CreateNotificationDictionary(kLPINotifyFontActivated, &fontID);
-                if (!queue.Append(std::make_unique<FontManagerNotification>(dictionary, nullptr)))
+                GCFRef<CFMutableDictionaryRef> dictionary(
+                    CreateNotificationDictionary(kLPINotifyFontActivated, &fontID));
+                if (!queue.Append(std::make_unique<FontManagerNotification>(std::move(dictionary), nullptr)))
                 {
                     appendFailed = true;
                 }
@@ -80,7 +80,8 @@ TEST(NotificationQueueTest, LeftoverNotificationsAreReleasedWithTheQueue)
     CFRetain(dictionary);
     {
         NotificationQueue queue;
-        queue.Append(std::make_unique<FontManagerNotification>(dictionary, nullptr));
+        queue.Append(
+            std::make_unique<FontManagerNotification>(GCFRef<CFMutableDictionaryRef>(dictionary), nullptr));
         EXPECT_EQ(queue.Count(), 1u);
         EXPECT_EQ(CFGetRetainCount(dictionary), 2);
     }

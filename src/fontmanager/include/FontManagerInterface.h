@@ -10,6 +10,7 @@
 // Core Foundation objects returned by Copy operations and by the name operations below belong
 // to the caller.
 
+#include "GCFRef.h"
 #include "GTypes.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -29,14 +30,17 @@ public:
     // Releases the record and clears the fields.
     void Reset();
     // Takes over a record (releasing the one held before).
-    void SetFontInfo(CFMutableDictionaryRef fontInfo);
+    void SetFontInfo(GCFRef<CFMutableDictionaryRef> fontInfo);
+    // The font record (still owned here); null when nothing was found.
+    CFMutableDictionaryRef GetFontInfo() const { return mFontInfo.Get(); }
 
     bool mFound = false;
     TSInt32 mStatus = 0;
-    // The font record (owned); null when nothing was found.
-    CFMutableDictionaryRef mpFontInfo = nullptr;
     // The activation state read from the record: 0 unknown, 1 inactive, 2 active, 3 temporary.
     TSInt32 mActivationState = 0;
+
+private:
+    GCFRef<CFMutableDictionaryRef> mFontInfo;
 };
 
 class FontManagerInterface

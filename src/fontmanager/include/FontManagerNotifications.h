@@ -5,6 +5,7 @@
 // that NotificationDelivery names; the main thread takes the notifications off the front one at a
 // time and handles them.
 
+#include "GCFRef.h"
 #include "GMutex.h"
 #include "GTypes.h"
 
@@ -20,16 +21,13 @@ class FontManagerNotification
 {
 public:
     // Takes over the dictionary (released with the notification).
-    FontManagerNotification(CFMutableDictionaryRef dictionary, FontManagerInterface* fontManager);
-    ~FontManagerNotification();
-    FontManagerNotification(const FontManagerNotification&) = delete;
-    FontManagerNotification& operator=(const FontManagerNotification&) = delete;
+    FontManagerNotification(GCFRef<CFMutableDictionaryRef> dictionary, FontManagerInterface* fontManager);
 
-    CFDictionaryRef GetDictionary() const { return mDictionary; }
+    CFDictionaryRef GetDictionary() const { return mDictionary.Get(); }
     FontManagerInterface* GetFontManager() const { return mpFontManager; }
 
 private:
-    CFMutableDictionaryRef mDictionary;
+    GCFRef<CFMutableDictionaryRef> mDictionary;
     FontManagerInterface* mpFontManager;
 };
 

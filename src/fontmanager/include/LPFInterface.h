@@ -5,6 +5,7 @@
 // delay-loaded: when it cannot be found the facade exists but is not usable, every preference
 // reads as absent and no dialog is shown.
 
+#include "GCFRef.h"
 #include "GTypes.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -140,7 +141,7 @@ public:
 private:
     TSInt32 ShowNumberedMessage(TSInt32 titleNumber, TSInt32 textNumber, TSInt32 type);
 
-    CFMutableDictionaryRef mDetails = nullptr;
+    GCFRef<CFMutableDictionaryRef> mDetails;
     bool mCreated = false;
     bool mShowingResolveFonts = false;
     LumorandPluginFramework* mpFramework = nullptr;

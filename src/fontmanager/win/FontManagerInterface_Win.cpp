@@ -1,4 +1,5 @@
 #include "FontManagerInterface.h"
+#include "GCFRef.h"
 #include "GLogger.h"
 #include "GStringEncodings.h"
 #include "LPFInterface.h"
@@ -94,12 +95,8 @@ TSInt32 FontManagerInterface::ShowSaveFolderDialog(const char* documentName, TUT
     }
     else if (LPFInterface* framework = PortolanGlobals::GetSharedLPFInterface())
     {
-        CFStringRef defaultName = framework->CopyLocalizedString(kDefaultSubFolderNameString);
-        subFolderName = UTF8StringFromCFString(defaultName);
-        if (defaultName != nullptr)
-        {
-            CFRelease(defaultName);
-        }
+        const GCFRef<CFStringRef> defaultName(framework->CopyLocalizedString(kDefaultSubFolderNameString));
+        subFolderName = UTF8StringFromCFString(defaultName.Get());
     }
     const TUTF8String prompt = promptFormat != nullptr && !subFolderName.empty()
                                    ? ApplyNameFormat(promptFormat, subFolderName)
