@@ -48,9 +48,11 @@ e2e_stop_core() {
 #   Lumorand/config/                     the core's configuration, state and system font table
 #   prefs/ (the framework's preferences), ui-script.txt, and the transcripts and logs.
 # Options: --case NAME (a scenario with several cases: each in a folder of its own),
-# --no-framework, --no-core, --lpi-variant NAME (a test build of the interface library).
+# --no-framework, --no-core, --lpi-variant NAME (a test build of the interface library),
+# --event-library FILE[:AS]|none (the extension event library beside Photoshop: by default
+# PlugPlugOwl.dll, as Photoshop 2020 ships it).
 e2e_layout() {
-    local framework=1 core=1 variant=""
+    local framework=1 core=1 variant="" events=PlugPlugOwl.dll
     E2E_DIR=$E2E_ROOT
     while [ $# -gt 0 ]; do
         case $1 in
@@ -58,6 +60,7 @@ e2e_layout() {
         --no-framework) framework=0 ;;
         --no-core) core=0 ;;
         --lpi-variant) variant=$2; shift ;;
+        --event-library) events=$2; shift ;;
         *) echo "e2e_layout: unknown option $1" >&2; exit 2 ;;
         esac
         shift
@@ -66,6 +69,7 @@ e2e_layout() {
     rm -rf "$E2E_DIR"
     mkdir -p "$E2E_DIR/Photoshop/Plug-ins" "$E2E_DIR/prefs" "$E2E_DIR/Lumorand/config"
     cp "$E2E_BIN/photoshop-sim.exe" "$E2E_BIN/CoreFoundation.dll" "$E2E_DIR/Photoshop/"
+    [ "$events" = none ] || cp "$E2E_BIN/${events%%:*}" "$E2E_DIR/Photoshop/${events#*:}"
     cp "$E2E_BIN/Portolan.8li" "$E2E_DIR/Photoshop/Plug-ins/"
     [ $framework -eq 1 ] && cp "$E2E_BIN/LumorandPluginFrameworkx64.dll" "$E2E_DIR/Photoshop/Plug-ins/"
     if [ $core -eq 1 ]; then
@@ -79,6 +83,7 @@ e2e_layout() {
     : >"$E2E_DIR/ui-script.txt"
     export PORTOLAN_LOG_FILE; PORTOLAN_LOG_FILE=$(winpath "$E2E_DIR/plugin.log")
     export PORTOLAN_LOG_LEVEL=3
+    unset PLUGPLUG_TRANSCRIPT PLUGPLUG_FAULT
     export LUMORAND_FRAMEWORK_PREFS_DIR; LUMORAND_FRAMEWORK_PREFS_DIR=$(winpath "$E2E_DIR/prefs")
     export LUMORAND_UI_SCRIPT; LUMORAND_UI_SCRIPT=$(winpath "$E2E_DIR/ui-script.txt")
     export LUMORAND_UI_TRANSCRIPT; LUMORAND_UI_TRANSCRIPT=$(winpath "$E2E_DIR/ui-transcript.txt")

@@ -92,11 +92,11 @@ public:
         CFDictionarySetValue(reference.Get(), kFT_DatabaseIDKey, id.Get());
         CFDictionarySetValue(reference.Get(), kFT_WorkgroupIDKey, workgroup.Get());
         FontInfoResult result;
-        if (fontManager->GetFontInfoByID(reference.Get(), result) != 0 || result.mpFontInfo == nullptr)
+        if (fontManager->GetFontInfoByID(reference.Get(), result) != 0 || result.GetFontInfo() == nullptr)
         {
             return false;
         }
-        outRecord.Reset(static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFRetain(result.mpFontInfo))));
+        outRecord.Reset(static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFRetain(result.GetFontInfo()))));
         return true;
     }
     std::map<TUInt32, TSInt32> GetFontConflicts(const std::vector<TUInt32>& fontIDs) override
