@@ -1,5 +1,4 @@
-// The panel page's files: which request paths name a file of the extension folder, and their
-// content types.
+// The panel page's files: which request paths name a file of the extension folder.
 
 #include "PanelFiles.h"
 
@@ -49,17 +48,4 @@ TEST(PanelFilesTest, RequestsNameFilesBelowTheFolderOnly)
         EXPECT_FALSE(ResolvePanelFile(folder, "/link/x.html", file, why));
         EXPECT_EQ("outside the extension folder", why);
     }
-}
-
-TEST(PanelFilesTest, ContentTypesFollowTheExtension)
-{
-    EXPECT_EQ("text/html; charset=utf-8", PanelContentType("a/index.html"));
-    EXPECT_EQ("text/html; charset=utf-8", PanelContentType("INDEX.HTM"));
-    EXPECT_EQ("text/javascript; charset=utf-8", PanelContentType("main.Js"));
-    EXPECT_EQ("text/css; charset=utf-8", PanelContentType("s.css"));
-    EXPECT_EQ("application/json", PanelContentType("m.json"));
-    EXPECT_EQ("image/svg+xml", PanelContentType("i.svg"));
-    EXPECT_EQ("font/woff2", PanelContentType("f.woff2"));
-    EXPECT_EQ("application/octet-stream", PanelContentType("CSXS/manifest"));
-    EXPECT_EQ("application/octet-stream", PanelContentType("x.html.bak"));
 }
