@@ -39,6 +39,19 @@ endif()
 add_library(deps::utfcpp INTERFACE IMPORTED GLOBAL)
 set_target_properties(deps::utfcpp PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${PORTOLAN_UTFCPP_DIR}")
 
+# cpp-httplib is header-only: used from its unpacked Debian sources (the extension event library
+# stand-in's loopback bridge and its tests, win64 only).
+set(PORTOLAN_HTTPLIB_DIR "${PORTOLAN_DEPS_DIR}/src/cpp-httplib-0.11.4+ds-1+deb12u1")
+if(EXISTS "${PORTOLAN_HTTPLIB_DIR}/httplib.h")
+    add_library(deps::httplib INTERFACE IMPORTED GLOBAL)
+    set_target_properties(deps::httplib PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${PORTOLAN_HTTPLIB_DIR}")
+    if(PORTOLAN_WIN64)
+        set_property(TARGET deps::httplib PROPERTY INTERFACE_LINK_LIBRARIES ws2_32)
+    endif()
+elseif(PORTOLAN_WIN64)
+    message(FATAL_ERROR "cpp-httplib sources are missing in ${PORTOLAN_HTTPLIB_DIR}: run scripts/setup first.")
+endif()
+
 if(PORTOLAN_BENCH)
     find_package(benchmark REQUIRED)
 endif()

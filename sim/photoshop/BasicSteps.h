@@ -8,6 +8,7 @@
 #include "PhotoshopHost.h"
 #include "ScenarioPlayer.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -28,6 +29,10 @@ struct SimSession
     bool mSocketsStarted = false;
     // Live Core Foundation objects remembered by count-cf-objects.
     std::map<std::string, long long> mObjectCounts;
+    // Further conditions of wait-until, by step name, beside the document checks: false with
+    // error for an unreadable parameter; otherwise problem is empty when the condition holds.
+    using Condition = std::function<bool(const JsonNode& node, std::string& problem, std::string& error)>;
+    std::map<std::string, Condition> mConditions;
 };
 
 void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session);

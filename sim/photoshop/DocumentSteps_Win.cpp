@@ -228,7 +228,8 @@ std::string DescribeDocument(const SimDocument& document)
 class DocumentStage
 {
 public:
-    DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders);
+    DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders,
+                  const std::map<std::string, SimSession::Condition>& conditions);
     ~DocumentStage();
 
     void Register(ScenarioPlayer& player, const std::shared_ptr<DocumentStage>& self);
@@ -278,12 +279,16 @@ private:
     std::map<std::uint32_t, std::vector<std::string>> mAlertFonts;
     int mUntitledCount = 0;
     std::map<std::string, Check> mChecks;
+    // The conditions of wait-until that other steps add (SimSession::mConditions).
+    const std::map<std::string, SimSession::Condition>& mConditions;
 };
 
-DocumentStage::DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders)
+DocumentStage::DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders,
+                             const std::map<std::string, SimSession::Condition>& conditions)
     : mHost(host), mTranscript(host.GetTranscript()),
       mDocuments([](const SimDocument& document)
-                 { return MakeFileAlias(document.mPath, document.mStaleAlias); })
+                 { return MakeFileAlias(document.mPath, document.mStaleAlias); }),
+      mConditions(conditions)
 {
     mFonts.ScanMachineFonts(machineFontFolders);
     std::string folders;
@@ -913,10 +918,15 @@ StepStatus DocumentStage::WaitUntil(Step& step)
     std::string error;
     long long timeoutMs = kDefaultWaitMs;
     if (!Member(step.Node(), "condition", condition) || !condition.is_map() ||
-        !ReadString(condition, "do", kind, true, error) || mChecks.count(kind) == 0)
+        !ReadString(condition, "do", kind, true, error) ||
+        (mChecks.count(kind) == 0 && mConditions.count(kind) == 0))
     {
-        step.Error("\"condition\" is not an object whose \"do\" names one of expect-documents, expect-fonts, "
-                   "expect-plays, expect-installed, expect-dialogs");
+        std::string names = "expect-documents, expect-fonts, expect-plays, expect-installed, expect-dialogs";
+        for (const auto& [name, check] : mConditions)
+        {
+            names += ", " + name;
+        }
+        step.Error("\"condition\" is not an object whose \"do\" names one of " + names);
         return StepStatus::kDone;
     }
     if (!ReadCount(step.Node(), "timeoutMs", timeoutMs, false, error))
@@ -925,7 +935,9 @@ StepStatus DocumentStage::WaitUntil(Step& step)
         return StepStatus::kDone;
     }
     std::string problem;
-    if (!(this->*mChecks[kind])(condition, problem, error))
+    const bool readable = mChecks.count(kind) != 0 ? (this->*mChecks[kind])(condition, problem, error)
+                                                   : mConditions.at(kind)(condition, problem, error);
+    if (!readable)
     {
         step.Error(error);
         return StepStatus::kDone;
@@ -1172,6 +1184,6 @@ bool DocumentStage::CheckDialogs(const JsonNode& node, std::string& problem, std
 void RegisterDocumentSteps(ScenarioPlayer& player, SimSession& session,
                            const std::vector<std::string>& machineFontFolders)
 {
-    auto stage = std::make_shared<DocumentStage>(session.mHost, machineFontFolders);
+    auto stage = std::make_shared<DocumentStage>(session.mHost, machineFontFolders, session.mConditions);
     stage->Register(player, stage);
 }

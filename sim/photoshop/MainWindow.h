@@ -19,6 +19,12 @@ int RunMainWindow(ScenarioPlayer& player, unsigned timerMs);
 // change of the active fonts).
 void SetFontChangeHandler(std::function<void()> handler);
 
+// Called when the main window receives a key message (WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN,
+// WM_SYSKEYUP) with its virtual key, and whether the window had the keyboard focus then.
+void SetKeyMessageHandler(std::function<void(unsigned message, unsigned virtualKey, bool focused)> handler);
+// Whether the main window has the keyboard focus of its thread now (call on that thread).
+bool MainWindowHasFocus();
+
 // What the responsiveness measurement reads at each timer message: the transcript's line count and
 // the plug-in call in progress (the host's description, empty outside calls).
 void SetResponsivenessSources(std::function<std::size_t()> lineCount,

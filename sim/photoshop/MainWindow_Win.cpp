@@ -10,6 +10,8 @@ constexpr wchar_t kWindowTitle[] = L"Adobe Photoshop 2020";
 
 ScenarioPlayer* sPlayer = nullptr;
 std::function<void()> sFontChangeHandler;
+std::function<void(unsigned, unsigned, bool)> sKeyMessageHandler;
+HWND sMainWindow = nullptr;
 
 // The responsiveness of this thread: every processed step timer message closes a gap.
 UIResponsiveness sResponsiveness;
@@ -46,7 +48,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             sFontChangeHandler();
         }
         return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        if (sKeyMessageHandler)
+        {
+            sKeyMessageHandler(message, static_cast<unsigned>(wParam), GetFocus() == window);
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
+        sMainWindow = nullptr;
         PostQuitMessage(0);
         return 0;
     default:
@@ -58,6 +70,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void SetFontChangeHandler(std::function<void()> handler)
 {
     sFontChangeHandler = std::move(handler);
+}
+
+void SetKeyMessageHandler(std::function<void(unsigned message, unsigned virtualKey, bool focused)> handler)
+{
+    sKeyMessageHandler = std::move(handler);
+}
+
+bool MainWindowHasFocus()
+{
+    return sMainWindow != nullptr && GetFocus() == sMainWindow;
 }
 
 void SetResponsivenessSources(std::function<std::size_t()> lineCount,
@@ -94,6 +116,7 @@ int RunMainWindow(ScenarioPlayer& player, unsigned timerMs)
         player.Abort("CreateWindowExW failed with error " + std::to_string(GetLastError()));
         return player.ExitCode();
     }
+    sMainWindow = window;
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
 
@@ -112,6 +135,7 @@ int RunMainWindow(ScenarioPlayer& player, unsigned timerMs)
         player.Abort("the main window's message loop ended");
     }
     sPlayer = nullptr;
+    sMainWindow = nullptr;
     if (IsWindow(window))
     {
         DestroyWindow(window);

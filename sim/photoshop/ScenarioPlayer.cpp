@@ -63,6 +63,11 @@ void ScenarioPlayer::AddFinisher(std::function<void()> finisher)
     mFinishers.push_back(std::move(finisher));
 }
 
+void ScenarioPlayer::AddTickHook(std::function<void()> hook)
+{
+    mTickHooks.push_back(std::move(hook));
+}
+
 bool ScenarioPlayer::ScenarioError(const std::string& what)
 {
     mScenarioError = true;
@@ -165,6 +170,10 @@ bool ScenarioPlayer::Tick()
     {
         return true;
     }
+    for (const auto& hook : mTickHooks)
+    {
+        hook();
+    }
     if (mCurrent >= mSteps.size())
     {
         Finish();
@@ -199,6 +208,10 @@ bool ScenarioPlayer::Tick()
         step.Error(error.what());
     }
     mInStep = false;
+    for (const auto& hook : mTickHooks)
+    {
+        hook();
+    }
     if (mScenarioError)
     {
         Finish();

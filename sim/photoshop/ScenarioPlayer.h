@@ -79,6 +79,9 @@ public:
     void AddStep(const std::string& name, Handler handler, unsigned flags = kNoFlags);
     // Runs once when the scenario ends (after the last step, a stop or an error).
     void AddFinisher(std::function<void()> finisher);
+    // Runs at every tick outside the steps: before the step's handler and again after it (so
+    // that what a step's plug-in calls started is seen before the message loop goes on).
+    void AddTickHook(std::function<void()> hook);
     // Failures found outside the steps (the host's leak checks) count towards exit code 1.
     void SetFailureSource(std::function<int()> source) { mFailureSource = std::move(source); }
 
@@ -113,6 +116,7 @@ private:
     Transcript& mTranscript;
     std::map<std::string, Registration> mHandlers;
     std::vector<std::function<void()>> mFinishers;
+    std::vector<std::function<void()>> mTickHooks;
     std::function<int()> mFailureSource;
 
     JsonParser mParser;

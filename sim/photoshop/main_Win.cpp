@@ -7,6 +7,7 @@
 #include "GStringEncodings.h"
 #include "HostVersion.h"
 #include "MainWindow.h"
+#include "PanelSteps.h"
 #include "ResponsivenessSteps.h"
 #include "ScenarioValues.h"
 
@@ -127,6 +128,7 @@ int main()
     RegisterBasicSteps(player, session);
     RegisterDocumentSteps(player, session, MachineFontFolders());
     RegisterResponsivenessSteps(player, transcript, options.mTranscriptPath);
+    RegisterPanelSteps(player, session);
     if (!player.Load(options.mScenarioPath))
     {
         return 2;

@@ -1,0 +1,287 @@
+// The loopback bridge between the host's events and the panel page in a browser: an HTTP server
+// on 127.0.0.1 (port chosen by the system) that serves the extension folder's files, streams
+// every host-side event to the page (GET /events, server-sent events) and takes the page's
+// events (POST /dispatch) to the host's user-interface thread. See README.md.
+//
+// Threads: the server's own thread (listening, then its pool of workers) and the caller's. The
+// server thread holds a reference to the library for as long as it runs, and drops it as it
+// ends (FreeLibraryAndExitThread): a FreeLibrary of the host never unloads code that still
+// runs, and nothing is ever joined inside the loader lock.
+
+#include "PanelFiles.h"
+#include "StandIn_Win.h"
+
+// winsock2.h before windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <windows.h>
+
+// httplib starts Windows sockets in a static object for as long as the library is loaded. The
+// bridge starts them itself, only while it runs, so that the host's check that its own sockets
+// stay started is blurred by ours only then: the static object's start is made to fail, and it
+// then never cleans up either.
+#define WSAStartup(version, data) WSASYSNOTREADY
+#include <httplib.h>
+#undef WSAStartup
+
+#include <atomic>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
+namespace
+{
+struct Bridge
+{
+    httplib::Server server;
+    std::atomic<bool> stopping{false};
+    HANDLE thread = nullptr;
+    int port = 0;
+    std::string folder;
+};
+
+std::mutex sBridgeMutex;
+Bridge* sBridge = nullptr; // the running bridge; its thread deletes it
+
+// The host-side events since the process started, as JSON, for the page's event stream.
+std::mutex sLogMutex;
+std::condition_variable sLogChanged;
+std::vector<std::string> sEventLog;
+
+HMODULE ThisModule()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+    return module;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+// The bridge file: %PLUGPLUG_BRIDGE_FILE%, else plugplug-bridge.txt beside the transcript; one
+// line, the bridge's address. Written whole under a temporary name, then renamed.
+void WriteBridgeFile(const std::string& address)
+{
+    std::string path = StandInEnvironment("PLUGPLUG_BRIDGE_FILE");
+    if (path.empty())
+    {
+        const std::string transcript = StandInEnvironment("PLUGPLUG_TRANSCRIPT");
+        const std::size_t slash = transcript.find_last_of("\\/");
+        if (transcript.empty() || slash == std::string::npos)
+        {
+            return;
+        }
+        path = transcript.substr(0, slash + 1) + "plugplug-bridge.txt";
+    }
+    const std::wstring temporary = Wide(path + ".tmp");
+    {
+        std::ofstream out(temporary.c_str(), std::ios::binary | std::ios::trunc);
+        out << address << "\n";
+    }
+    if (!MoveFileExW(temporary.c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING))
+    {
+        StandInRecord("cannot write the bridge file " + JsonQuoted(path));
+        return;
+    }
+    StandInRecord("bridge file " + JsonQuoted(path));
+}
+
+void SendJson(httplib::Response& response, int status, const std::string& body)
+{
+    response.status = status;
+    response.set_content(body, "application/json");
+}
+
+void ServeEvents(const Bridge* bridge, const httplib::Request& request, httplib::Response& response)
+{
+    // A page that reconnects says the last event it had; a new one gets every event so far.
+    std::size_t next = 0;
+    if (request.has_header("Last-Event-ID"))
+    {
+        next = static_cast<std::size_t>(
+            std::strtoull(request.get_header_value("Last-Event-ID").c_str(), nullptr, 10));
+    }
+    StandInRecord("bridge: event stream opened from event " + std::to_string(next + 1));
+    response.set_header("Cache-Control", "no-cache");
+    auto opened = std::make_shared<bool>(false);
+    response.set_chunked_content_provider(
+        "text/event-stream",
+        [bridge, next, opened](std::size_t, httplib::DataSink& sink) mutable
+        {
+            std::string text;
+            if (!*opened)
+            {
+                *opened = true;
+                text = ": event stream of the host's events\n\n";
+            }
+            {
+                std::unique_lock<std::mutex> lock(sLogMutex);
+                sLogChanged.wait_for(lock, std::chrono::milliseconds(200),
+                                     [&] { return next < sEventLog.size() || bridge->stopping; });
+                for (; next < sEventLog.size(); ++next)
+                {
+                    text += "id: " + std::to_string(next + 1) + "\ndata: " + sEventLog[next] + "\n\n";
+                }
+            }
+            if (bridge->stopping)
+            {
+                sink.done();
+                return false;
+            }
+            return text.empty() ? sink.is_writable() : sink.write(text.data(), text.size());
+        });
+}
+
+void ServeDispatch(const httplib::Request& request, httplib::Response& response)
+{
+    OwnedEvent event;
+    std::string error;
+    if (!EventFromPanelJson(request.body, event, error))
+    {
+        StandInRecord("bridge: POST /dispatch refused: " + error);
+        SendJson(response, 400, "{\"error\":" + JsonQuoted(error) + "}");
+        return;
+    }
+    event.hasExtensionId = true;
+    event.extensionId = StandInPanelExtensionId();
+    if (!StandInPostDelivery(event))
+    {
+        StandInRecord("bridge: panel event " + JsonQuoted(event.type) + " not delivered: no event window");
+        SendJson(response, 503, "{\"error\":\"the host has no event window\"}");
+        return;
+    }
+    StandInRecord("bridge: panel event " + JsonQuoted(event.type) + " extensionId " +
+                  JsonQuoted(event.extensionId) + " data " + JsonQuoted(event.data) + " posted");
+    SendJson(response, 200, "{\"result\":0}");
+}
+
+void ServeFile(const Bridge* bridge, const httplib::Request& request, httplib::Response& response)
+{
+    std::string file;
+    std::string why;
+    if (!ResolvePanelFile(bridge->folder, request.path, file, why))
+    {
+        StandInRecord("bridge: GET " + JsonQuoted(request.path) + " refused: " + why);
+        response.status = 403;
+        response.set_content("refused: " + why + "\n", "text/plain; charset=utf-8");
+        return;
+    }
+    std::ifstream in(Wide(file).c_str(), std::ios::binary);
+    const DWORD attributes = GetFileAttributesW(Wide(file).c_str());
+    if (!in || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        response.status = 404;
+        response.set_content("not found\n", "text/plain; charset=utf-8");
+        return;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    response.set_content(content.str(), PanelContentType(file).c_str());
+}
+
+DWORD WINAPI BridgeThread(void* parameter)
+{
+    auto* bridge = static_cast<Bridge*>(parameter);
+    bridge->server.listen_after_bind(); // until stopped; its workers are joined before it returns
+    delete bridge;
+    WSACleanup();
+    StandInRecord("bridge stopped");
+    FreeLibraryAndExitThread(ThisModule(), 0);
+}
+} // namespace
+
+void BridgePublish(const OwnedEvent& event)
+{
+    {
+        std::lock_guard<std::mutex> lock(sLogMutex);
+        sEventLog.push_back(EventToJson(event));
+    }
+    sLogChanged.notify_all();
+}
+
+bool BridgeStart()
+{
+    std::lock_guard<std::mutex> lock(sBridgeMutex);
+    if (sBridge != nullptr)
+    {
+        StandInRecord("bridge already listening on port " + std::to_string(sBridge->port));
+        return true;
+    }
+    WSADATA data{};
+    const int started = WSAStartup(MAKEWORD(2, 2), &data);
+    if (started != 0)
+    {
+        StandInRecord("bridge not started: WSAStartup error " + std::to_string(started));
+        return false;
+    }
+    auto bridge = std::make_unique<Bridge>();
+    bridge->folder = StandInEnvironment("PLUGPLUG_EXTENSION_DIR");
+    Bridge* self = bridge.get();
+    bridge->server.set_keep_alive_timeout(1);
+    bridge->server.Get("/events", [self](const httplib::Request& request, httplib::Response& response)
+                       { ServeEvents(self, request, response); });
+    bridge->server.Post("/dispatch", [](const httplib::Request& request, httplib::Response& response)
+                        { ServeDispatch(request, response); });
+    bridge->server.Get(".*", [self](const httplib::Request& request, httplib::Response& response)
+                       { ServeFile(self, request, response); });
+    bridge->port = bridge->server.bind_to_any_port("127.0.0.1");
+    HMODULE held = nullptr;
+    if (bridge->port <= 0 || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                                 reinterpret_cast<LPCWSTR>(&ThisModule), &held))
+    {
+        StandInRecord("bridge not started: cannot listen on 127.0.0.1");
+        bridge.reset();
+        WSACleanup();
+        return false;
+    }
+    bridge->thread = CreateThread(nullptr, 0, BridgeThread, self, 0, nullptr);
+    if (bridge->thread == nullptr)
+    {
+        StandInRecord("bridge not started: CreateThread error " + std::to_string(GetLastError()));
+        bridge.reset();
+        WSACleanup();
+        FreeLibrary(held);
+        return false;
+    }
+    // Stop works only once the server runs.
+    for (int waited = 0; !self->server.is_running() && waited < 5000; ++waited)
+    {
+        Sleep(1);
+    }
+    sBridge = bridge.release();
+    const std::string address = "http://127.0.0.1:" + std::to_string(self->port) + "/";
+    StandInRecord("bridge listening on " + address + " (port " + std::to_string(self->port) +
+                  "), extension folder " +
+                  (self->folder.empty() ? std::string("none") : JsonQuoted(self->folder)));
+    WriteBridgeFile(address);
+    return true;
+}
+
+void BridgeStop()
+{
+    std::lock_guard<std::mutex> lock(sBridgeMutex);
+    if (sBridge == nullptr)
+    {
+        return;
+    }
+    Bridge* bridge = sBridge;
+    sBridge = nullptr;
+    StandInRecord("bridge stopping");
+    {
+        std::lock_guard<std::mutex> logLock(sLogMutex);
+        bridge->stopping = true;
+    }
+    sLogChanged.notify_all();
+    CloseHandle(bridge->thread);
+    bridge->server.stop(); // the thread ends by itself and deletes the bridge
+}
