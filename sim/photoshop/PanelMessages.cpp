@@ -207,11 +207,54 @@ std::string PanelMessageID(const std::string& data)
     JsonParser parser;
     std::string why;
     JsonNode id;
-    if (!ParsePanelMessage(data, parser, why) || !parser.root().find("messageID", id) || !id.is_string())
+    if (!ParsePanelMessage(data, parser, why) || !parser.root().find("messageID", id))
     {
         return std::string();
     }
-    return id.to_string();
+    return id.is_string() ? id.to_string() : id.is_int() ? std::to_string(id.to_int64()) : std::string();
+}
+
+bool ExpandPanelValues(std::string& text, const std::vector<std::string>& messages, std::string& error)
+{
+    static const std::string kStart = "${panel:";
+    std::string expanded;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(kStart); at != std::string::npos; at = text.find(kStart, from))
+    {
+        const std::size_t end = text.find('}', at);
+        const std::size_t dot = text.find('.', at);
+        if (end == std::string::npos || dot == std::string::npos || dot > end)
+        {
+            error = "\"" + text.substr(at, 40) + "\" is not ${panel:ID.KEY}";
+            return false;
+        }
+        const std::string id = text.substr(at + kStart.size(), dot - at - kStart.size());
+        const std::string key = text.substr(dot + 1, end - dot - 1);
+        bool found = false;
+        for (auto message = messages.rbegin(); message != messages.rend() && !found; ++message)
+        {
+            JsonParser parser;
+            std::string why;
+            JsonNode value;
+            if (PanelMessageID(*message) != id || !ParsePanelMessage(*message, parser, why) ||
+                !parser.root().find(key, value))
+            {
+                continue;
+            }
+            expanded += text.substr(from, at - from);
+            expanded += value.is_string() ? value.to_string() : JsonGenerator::serialize(value);
+            found = true;
+        }
+        if (!found)
+        {
+            error = "no message " + id + " with \"" + key + "\" was received for " +
+                    text.substr(at, end + 1 - at);
+            return false;
+        }
+        from = end + 1;
+    }
+    text = expanded + text.substr(from);
+    return true;
 }
 
 bool CheckPanelMessages(const std::vector<std::string>& messages, const JsonNode& expected, bool exact,

@@ -20,8 +20,14 @@
 // "(" JSON ")".
 bool ParsePanelMessage(const std::string& data, JsonParser& parser, std::string& why);
 
-// The message's "messageID" when it is a string; empty otherwise (also for a malformed message).
+// The message's "messageID" as text (a string as it is, an integer in decimal); empty otherwise
+// (also for a malformed message).
 std::string PanelMessageID(const std::string& data);
+
+// Replaces each "${panel:ID.KEY}" in text by the value of KEY (a string as it is, anything else
+// as its JSON text) in the latest of the messages whose "messageID" is ID; false (error) when
+// there is none.
+bool ExpandPanelValues(std::string& text, const std::vector<std::string>& messages, std::string& error);
 
 // Whether the messages satisfy the expected list: in order, with other messages between them
 // allowed (exact false) or not (exact true: exactly these messages). A malformed message is a

@@ -286,7 +286,13 @@ StepStatus PanelStage::Send(Step& step)
         step.Error("needs \"message\", a JSON value or a text sent as it is");
         return StepStatus::kDone;
     }
-    const std::string data = message.is_string() ? message.to_string() : JsonGenerator::serialize(message);
+    std::string data = message.is_string() ? message.to_string() : JsonGenerator::serialize(message);
+    std::string expansionError;
+    if (message.is_string() && !ExpandPanelValues(data, mMessages, expansionError))
+    {
+        step.Fail(expansionError);
+        return StepStatus::kDone;
+    }
     long long count = 1;
     std::string error;
     if (!ReadNumber(step.Node(), "count", count, error))
@@ -446,16 +452,16 @@ bool PanelStage::CheckReceived(const JsonNode& node, std::string& problem, std::
 {
     JsonNode id;
     long long count = 1;
-    if (!node.find("messageID", id) || !id.is_string())
+    if (!node.find("messageID", id) || !(id.is_string() || id.is_int()))
     {
-        error = "needs \"messageID\", a string";
+        error = "needs \"messageID\", a string or an integer";
         return false;
     }
     if (!ReadNumber(node, "count", count, error))
     {
         return false;
     }
-    const std::string wanted = id.to_string();
+    const std::string wanted = id.is_string() ? id.to_string() : std::to_string(id.to_int64());
     long long found = 0;
     for (const std::string& message : mMessages)
     {

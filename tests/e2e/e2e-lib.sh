@@ -127,7 +127,8 @@ e2e_start_core() {
 }
 
 # The database ID of a font of the catalog, by PostScript name.
-e2e_font_id() { e2e_ctl fonts | tr -d '\r' | awk -F'\t' -v name="$1" '$2 == name { print $1; exit }'; }
+# (awk reads to the end: a reader that stops early would fail the pipeline with SIGPIPE.)
+e2e_font_id() { e2e_ctl fonts | tr -d '\r' | awk -F'\t' -v name="$1" '$2 == name && !found { print $1; found = 1 }'; }
 
 # Whether fonts are in the core's system font table (active for the machine) now.
 e2e_expect_active() {

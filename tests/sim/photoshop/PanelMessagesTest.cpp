@@ -37,8 +37,25 @@ TEST(PanelMessagesTest, OnlyParenthesisedJsonIsAMessage)
         EXPECT_EQ(std::string::npos, why.find('\n')) << why;
     }
     EXPECT_EQ("fonts", PanelMessageID("({\"messageID\":\"fonts\",\"n\":1})"));
-    EXPECT_EQ("", PanelMessageID("({\"messageID\":7})"));
+    EXPECT_EQ("7", PanelMessageID("({\"messageID\":7})"));
+    EXPECT_EQ("", PanelMessageID("({\"messageID\":7.5})"));
     EXPECT_EQ("", PanelMessageID("{\"messageID\":\"fonts\"}"));
+}
+
+TEST(PanelMessagesTest, ValuesOfReceivedMessagesAreSubstitutedFromTheLatestOne)
+{
+    const std::vector<std::string> received = {"({\"messageID\":41,\"filename\":\"file:///a\"})",
+                                               "({\"messageID\":38,\"smartLists\":[1]})",
+                                               "({\"messageID\":41,\"filename\":\"file:///b\"})"};
+    std::string text =
+        "{\"messageID\":13,\"filename\":\"${panel:41.filename}\",\"x\":${panel:38.smartLists}}";
+    std::string error;
+    ASSERT_TRUE(ExpandPanelValues(text, received, error)) << error;
+    EXPECT_EQ(text, "{\"messageID\":13,\"filename\":\"file:///b\",\"x\":[1]}");
+    text = "${panel:41.size}";
+    EXPECT_FALSE(ExpandPanelValues(text, received, error));
+    text = "${panel:41}";
+    EXPECT_FALSE(ExpandPanelValues(text, received, error));
 }
 
 TEST(PanelMessagesTest, ExpectedValuesMatchByValueByTypeOrRecursively)
