@@ -22,6 +22,9 @@
 // stay started is blurred by ours only then: the static object's start is made to fail, and it
 // then never cleans up either.
 #define WSAStartup(version, data) WSASYSNOTREADY
+// The page's requests and their replies are small and come one after another: sent at once, not
+// held back for coalescing.
+#define CPPHTTPLIB_TCP_NODELAY true
 #include <httplib.h>
 #undef WSAStartup
 

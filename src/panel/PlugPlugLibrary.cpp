@@ -28,16 +28,36 @@ TSInt32 PlugPlugLibrary::DispatchEvent(const csxs::event::Event& event) const
 void PlugPlugLibrary::BindForTesting(const Entries& entries)
 {
     mEntries = entries;
+    mBoundForTesting = true;
+}
+
+TErrorCode PlugPlugLibrary::Load()
+{
+    if (mBoundForTesting)
+    {
+        return IsComplete() ? CoreErrorCodes::kSuccess : kLoadFailed;
+    }
+    return LoadModule();
+}
+
+TErrorCode PlugPlugLibrary::Unload()
+{
+    if (mBoundForTesting)
+    {
+        mEntries = Entries();
+        return CoreErrorCodes::kSuccess;
+    }
+    return UnloadModule();
 }
 
 #ifndef _WIN32
 // No event library exists outside Windows: nothing can be loaded.
-TErrorCode PlugPlugLibrary::Load()
+TErrorCode PlugPlugLibrary::LoadModule()
 {
     return kLoadFailed;
 }
 
-TErrorCode PlugPlugLibrary::Unload()
+TErrorCode PlugPlugLibrary::UnloadModule()
 {
     mEntries = Entries();
     return CoreErrorCodes::kSuccess;

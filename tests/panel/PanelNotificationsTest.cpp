@@ -193,6 +193,8 @@ protected:
     {
         ResetServicePanelsForTesting();
         PanelManager::GetSharedInstance().RemoveAllPanelsForTesting();
+        // No library at first (and never the real one beside the test program).
+        PlugPlugLibrary::GetSharedInstance().BindForTesting({});
     }
     ~ServicePanelsTest() override
     {

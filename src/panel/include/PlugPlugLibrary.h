@@ -44,12 +44,19 @@ public:
     TSInt32 AddEventListener(const char* type, csxs::event::EventListenerFn listener, void* context) const;
     TSInt32 DispatchEvent(const csxs::event::Event& event) const;
 
-    // Binds entries without a module (the native build has no event library; tests bind their own).
+    // Binds entries without a module (the native build has no event library; tests bind their
+    // own). From then on Load only checks the entries and Unload clears them: the library beside
+    // the program is never loaded.
     void BindForTesting(const Entries& entries);
     const Entries& GetEntries() const { return mEntries; }
 
 private:
+    // The platform's part: loading the library beside the host executable, and freeing it.
+    TErrorCode LoadModule();
+    TErrorCode UnloadModule();
+
     void* mModule = nullptr;
+    bool mBoundForTesting = false;
     Entries mEntries;
     TUTF8String mLibraryPath;
     [[maybe_unused]] bool mReportedLoadFailure = false; // said once, not at every pass

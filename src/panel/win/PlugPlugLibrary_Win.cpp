@@ -50,7 +50,7 @@ bool Resolve(HMODULE module, const char* name, Proc& entry)
 }
 } // namespace
 
-TErrorCode PlugPlugLibrary::Load()
+TErrorCode PlugPlugLibrary::LoadModule()
 {
     const std::wstring folder = HostFolder();
     if (folder.empty())
@@ -94,7 +94,7 @@ TErrorCode PlugPlugLibrary::Load()
     return CoreErrorCodes::kSuccess;
 }
 
-TErrorCode PlugPlugLibrary::Unload()
+TErrorCode PlugPlugLibrary::UnloadModule()
 {
     if (mModule == nullptr)
     {
