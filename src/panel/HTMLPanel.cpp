@@ -6,6 +6,7 @@
 #include "GLogger.h"
 #include "PanelHost.h"
 #include "PanelMessageKeys.h"
+#include "PanelSupport.h"
 #include "PlugPlugLibrary.h"
 #include "XCFUtils.h"
 
@@ -152,8 +153,7 @@ TErrorCode HTMLPanel::SendFontImages(CFDictionaryRef fontImages)
         }
     }
     JsonParser parser;
-    parser.parse("{}");
-    JsonNode root = parser.root();
+    JsonNode root = PanelSupport::NewObject(parser);
     JsonNode value;
     G_FAIL_IF_ERROR(GJSONUtils::SetValueForKey(PanelMessage::kGetFontPNG, kMessageIDKey, root, value));
     JsonNode fonts;

@@ -11,11 +11,13 @@
 #include "PanelHost.h"
 #include "PanelLibraryCall.h"
 #include "PanelMessageKeys.h"
+#include "PanelSupport.h"
 #include "XCFUtils.h"
 
 #include <set>
 
 using namespace PanelKey;
+using PanelSupport::GHandlerTrace;
 
 namespace
 {
@@ -32,31 +34,12 @@ constexpr TUInt32 kControlKey = 0x11;
 constexpr TUInt32 kShiftKey = 0x10;
 constexpr TUInt32 kAltKey = 0x12;
 
-// Logs entering and leaving a handler.
-class GHandlerTrace
-{
-public:
-    explicit GHandlerTrace(const char* name) : mName(name) { TraceLog(1, "Entering %s()", mName); }
-    ~GHandlerTrace() { TraceLog(-1, "Exiting %s()", mName); }
-    GHandlerTrace(const GHandlerTrace&) = delete;
-    GHandlerTrace& operator=(const GHandlerTrace&) = delete;
-
-private:
-    const char* mName;
-};
-
 // A fresh reply object: "messageID" first.
 class GReply
 {
 public:
-    GReply() : mRoot(NewObject(mParser)) {}
+    GReply() : mRoot(PanelSupport::NewObject(mParser)) {}
     JsonNode& Root() { return mRoot; }
-
-    static JsonNode NewObject(JsonParser& parser)
-    {
-        parser.parse("{}");
-        return parser.root();
-    }
 
 private:
     JsonParser mParser;

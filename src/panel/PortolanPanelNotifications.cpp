@@ -11,9 +11,12 @@
 #include "PanelHost.h"
 #include "PanelLibraryCall.h"
 #include "PanelMessageKeys.h"
+#include "PanelSupport.h"
 #include "XCFUtils.h"
 
 using namespace PanelKey;
+using PanelSupport::CutUTF8;
+using PanelSupport::NewObject;
 
 namespace
 {
@@ -22,27 +25,6 @@ constexpr const char* kLogCategory = "Miscellaneous";
 constexpr TSInt32 kFlaggedWorkgroupType = 9;
 // Longest text of a progress message, in bytes.
 constexpr std::size_t kMaxProgressText = 1023;
-
-JsonNode NewObject(JsonParser& parser)
-{
-    parser.parse("{}");
-    return parser.root();
-}
-
-// Cuts UTF-8 text to at most limit bytes without splitting a character.
-TUTF8String CutUTF8(const TUTF8String& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-    {
-        return text;
-    }
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    {
-        --end;
-    }
-    return text.substr(0, end);
-}
 } // namespace
 
 TErrorCode PortolanPanel::SetEnabled(bool enabled)

@@ -13,6 +13,7 @@
 #include "PanelHost.h"
 #include "PanelLibraryCall.h"
 #include "PanelMessageKeys.h"
+#include "PanelSupport.h"
 #include "XCFUtils.h"
 
 #include <algorithm>
@@ -21,43 +22,14 @@
 #include <memory>
 
 using namespace PanelKey;
+using PanelSupport::CutUTF8;
+using PanelSupport::GHandlerTrace;
+using PanelSupport::NewObject;
 
 namespace
 {
 constexpr const char* kLogCategory = "Miscellaneous";
 constexpr std::size_t kMaxNameBytes = 1023;
-
-class GHandlerTrace
-{
-public:
-    explicit GHandlerTrace(const char* name) : mName(name) { TraceLog(1, "Entering %s()", mName); }
-    ~GHandlerTrace() { TraceLog(-1, "Exiting %s()", mName); }
-    GHandlerTrace(const GHandlerTrace&) = delete;
-    GHandlerTrace& operator=(const GHandlerTrace&) = delete;
-
-private:
-    const char* mName;
-};
-
-JsonNode NewObject(JsonParser& parser)
-{
-    parser.parse("{}");
-    return parser.root();
-}
-
-TUTF8String CutUTF8(const TUTF8String& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-    {
-        return text;
-    }
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    {
-        --end;
-    }
-    return text.substr(0, end);
-}
 
 TUTF8String DictionaryText(CFDictionaryRef dictionary, CFStringRef key)
 {
