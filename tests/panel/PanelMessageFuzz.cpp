@@ -20,7 +20,6 @@ struct GFixture
                       {1002, "Carlito-Bold", "Carlito Bold", "Carlito", 9},
                       {1003, "Carlito-Bold", "Carlito Bold 2", "Carlito", 10, 0, true},
                       {2001, "Caladea-Regular", "Caladea Regular", "Caladea", 4, 3}};
-        host.smartLists[1] = FakeSmartList{"Titles", {1}, {5}, {}};
         host.tree = "Workgroups: 1\nSets: 5\n";
         panel.RegisterHandler();
     }
@@ -35,9 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static GFixture* sFixture = new GFixture();
     GFixture& fixture = *sFixture;
+    // Each input starts from the same font manager state (inputs that create smart lists would
+    // otherwise grow it without end).
     fixture.events.dispatched.clear();
     fixture.host.calls.clear();
     fixture.host.keyMessages.clear();
+    fixture.host.smartLists = {{1, FakeSmartList{"Titles", {1}, {5}, {}}}};
+    fixture.host.longPreferences.clear();
+    fixture.host.boolPreferences.clear();
     fixture.events.Deliver(std::string(reinterpret_cast<const char*>(data), size));
     fixture.panel.SelectSocket(true);
     fixture.panel.PopNotifications();
