@@ -10,12 +10,5 @@ template <typename Proc, typename... Args>
 auto PanelLibraryCall(Proc LPILoader::*entry, Args... args)
     -> decltype(std::declval<Proc>()(LPIFacade(), args...))
 {
-    LPILoader* loader = PanelHost::Get().GetLPILoader();
-    if (loader == nullptr || loader->*entry == nullptr)
-    {
-        return decltype(std::declval<Proc>()(LPIFacade(), args...))();
-    }
-    LPIFacade facade =
-        loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
-    return (loader->*entry)(facade, args...);
+    return LPICallWithFacadeOn(PanelHost::Get().GetLPILoader(), entry, args...);
 }

@@ -113,13 +113,13 @@ auto LPICall(Proc LPILoader::*entry, Args... args) -> decltype(std::declval<Proc
     return (loader->*entry)(args...);
 }
 
-// Calls an entry point that takes the plugin facade first; the facade is fetched afresh for the
-// call. A null loader or entry answers a value-initialised result (code 0) without calling.
+// Calls an entry point that takes the plugin facade first, through the given loader; the facade is
+// fetched afresh for the call. A null loader or entry answers a value-initialised result (code 0)
+// without calling.
 template <typename Proc, typename... Args>
-auto LPICallWithFacade(Proc LPILoader::*entry, Args... args)
+auto LPICallWithFacadeOn(LPILoader* loader, Proc LPILoader::*entry, Args... args)
     -> decltype(std::declval<Proc>()(LPIFacade(), args...))
 {
-    LPILoader* loader = LPILoader::GetSharedInstance();
     if (loader == nullptr || loader->*entry == nullptr)
     {
         return decltype(std::declval<Proc>()(LPIFacade(), args...))();
@@ -127,4 +127,12 @@ auto LPICallWithFacade(Proc LPILoader::*entry, Args... args)
     LPIFacade facade =
         loader->pfGetPluginFacadeInstance != nullptr ? loader->pfGetPluginFacadeInstance() : nullptr;
     return (loader->*entry)(facade, args...);
+}
+
+// The same through the shared loader.
+template <typename Proc, typename... Args>
+auto LPICallWithFacade(Proc LPILoader::*entry, Args... args)
+    -> decltype(std::declval<Proc>()(LPIFacade(), args...))
+{
+    return LPICallWithFacadeOn(LPILoader::GetSharedInstance(), entry, args...);
 }
