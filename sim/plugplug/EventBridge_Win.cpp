@@ -1,13 +1,15 @@
 // The loopback bridge between the host's events and the panel page in a browser: an HTTP server
 // on 127.0.0.1 (port chosen by the system) that serves the extension folder's files, streams
 // every host-side event to the page (GET /events, server-sent events) and takes the page's
-// events (POST /dispatch) to the host's user-interface thread. See README.md.
+// events (POST /dispatch) to the host's user-interface thread; it also serves the host's files
+// whose file URLs the host side sent the panel (GET /host-file/...). See README.md.
 //
 // Threads: the server's own thread (listening, then its pool of workers) and the caller's. The
 // server thread holds a reference to the library for as long as it runs, and drops it as it
 // ends (FreeLibraryAndExitThread): a FreeLibrary of the host never unloads code that still
 // runs, and nothing is ever joined inside the loader lock.
 
+#include "HostFiles.h"
 #include "PanelFiles.h"
 #include "StandIn_Win.h"
 
@@ -32,6 +34,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -53,6 +56,8 @@ Bridge* sBridge = nullptr; // the running bridge; its thread deletes it
 std::mutex sLogMutex;
 std::condition_variable sLogChanged;
 std::vector<std::string> sEventLog;
+// The file URLs in the data of those events: the host's files the page may read (same lock).
+std::set<std::string> sSentFileUrls;
 
 HMODULE ThisModule()
 {
@@ -192,6 +197,44 @@ void ServeFile(const Bridge* bridge, const httplib::Request& request, httplib::R
     response.set_content(content.str(), PanelContentType(file).c_str());
 }
 
+// GET /host-file/<the URL, escaped as one path component>: the file a file URL names, when the
+// host side sent that very URL in an event's data.
+void ServeHostFile(const httplib::Request& request, httplib::Response& response)
+{
+    static const std::string kPrefix = "/host-file/";
+    const std::string url = request.path.substr(kPrefix.size()); // the server decoded the escapes
+    std::string path;
+    std::string why;
+    bool sent = false;
+    {
+        std::lock_guard<std::mutex> lock(sLogMutex);
+        sent = sSentFileUrls.count(url) != 0;
+    }
+    if (!sent)
+    {
+        why = "not a file URL the host sent";
+    }
+    if (!sent || !HostFilePathFromUrl(url, path, why))
+    {
+        StandInRecord("bridge: GET host file " + JsonQuoted(url) + " refused: " + why);
+        response.status = 403;
+        response.set_content("refused: " + why + "\n", "text/plain; charset=utf-8");
+        return;
+    }
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    std::ifstream in(Wide(path).c_str(), std::ios::binary);
+    if (!in || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        response.status = 404;
+        response.set_content("not found\n", "text/plain; charset=utf-8");
+        return;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    response.set_header("Cache-Control", "no-cache");
+    response.set_content(content.str(), HostFileContentType(path).c_str());
+}
+
 DWORD WINAPI BridgeThread(void* parameter)
 {
     auto* bridge = static_cast<Bridge*>(parameter);
@@ -208,6 +251,10 @@ void BridgePublish(const OwnedEvent& event)
     {
         std::lock_guard<std::mutex> lock(sLogMutex);
         sEventLog.push_back(EventToJson(event));
+        for (std::string& url : FileUrlsInEventData(event.data))
+        {
+            sSentFileUrls.insert(std::move(url));
+        }
     }
     sLogChanged.notify_all();
 }
@@ -235,6 +282,8 @@ bool BridgeStart()
                        { ServeEvents(self, request, response); });
     bridge->server.Post("/dispatch", [](const httplib::Request& request, httplib::Response& response)
                         { ServeDispatch(request, response); });
+    bridge->server.Get("/host-file/.+", [](const httplib::Request& request, httplib::Response& response)
+                       { ServeHostFile(request, response); });
     bridge->server.Get(".*", [self](const httplib::Request& request, httplib::Response& response)
                        { ServeFile(self, request, response); });
     bridge->port = bridge->server.bind_to_any_port("127.0.0.1");

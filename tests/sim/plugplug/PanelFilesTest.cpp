@@ -1,6 +1,7 @@
 // The panel page's files: which request paths name a file of the extension folder.
 
 #include "PanelFiles.h"
+#include "HostFiles.h"
 
 #include "ScratchFolder.h"
 
@@ -48,4 +49,30 @@ TEST(PanelFilesTest, RequestsNameFilesBelowTheFolderOnly)
         EXPECT_FALSE(ResolvePanelFile(folder, "/link/x.html", file, why));
         EXPECT_EQ("outside the extension folder", why);
     }
+}
+
+TEST(PanelFilesTest, HostFilesAreTheFileUrlsOfAnEventAndNameADrivePath)
+{
+    EXPECT_EQ((std::vector<std::string>{"file:///C:/t/a.tmp", "FILE://Z:/p/b.png"}),
+              FileUrlsInEventData(R"(({"messageID":32,"filename":"file:///C:/t/a.tmp","fonts":[)"
+                                  R"({"fontID":1,"pngFilename":"FILE://Z:/p/b.png","name":"file"}]}))"));
+    EXPECT_EQ(1u, FileUrlsInEventData(R"({"filename":"file:///C:/t/a.tmp"})").size());
+    EXPECT_TRUE(FileUrlsInEventData("(file:///C:/t/a.tmp)").empty());
+    EXPECT_TRUE(FileUrlsInEventData("({\"filename\":\"file:///C:/t/a.tmp\"").empty());
+
+    std::string path;
+    std::string why;
+    ASSERT_TRUE(HostFilePathFromUrl("file:///C:/Users/a b/Temp/t1", path, why)) << why;
+    EXPECT_EQ("C:\\Users\\a b\\Temp\\t1", path);
+    ASSERT_TRUE(HostFilePathFromUrl("file://z:/tmp/%E2%82%AC%20x.png", path, why)) << why;
+    EXPECT_EQ("z:\\tmp\\\xE2\x82\xAC x.png", path);
+    for (const std::string& url : std::vector<std::string>{
+             "file:///C:/t/../s.txt", "file:///C:/t/%2E%2E/s.txt", "file:///C:/..",
+             "file:///C:/t/a%5C..%5Cs.txt", "file:///C:/t/a%00", "file:///C:/t/a%2", "file:///C:/t/a%zz",
+             "file:///t/a.tmp", "file:/C:/t/a", "http://x/C:/a", "file:///C:", "file:////server/share/a"})
+    {
+        EXPECT_FALSE(HostFilePathFromUrl(url, path, why)) << url << " -> " << path;
+    }
+    EXPECT_EQ("image/png", HostFileContentType("C:\\t\\b.PNG"));
+    EXPECT_EQ("text/plain; charset=utf-8", HostFileContentType("C:\\t\\png"));
 }

@@ -5,9 +5,13 @@
 // httplib brings winsock2.h, which must come before windows.h.
 #include <httplib.h>
 
+#include "EventJson.h"
 #include "PlugPlugTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -145,4 +149,93 @@ TEST_F(PlugPlugBridgeTest, StreamsTheHostsEventsAndDeliversThePagesOnTheUIThread
     ASSERT_TRUE(malformed);
     EXPECT_EQ(400, malformed->status);
     EXPECT_NE(std::string::npos, LibraryTranscript().find("bridge: POST /dispatch refused: \"type\" is not"));
+}
+
+namespace
+{
+// A file URL of a scratch file ("file:///Z:/..."), and the URL escaped as one path component
+// (as encodeURIComponent does) after the bridge's /host-file/.
+std::string FileUrl(const std::string& path, const char* prefix = "file:///")
+{
+    std::string url = prefix + path;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    return url;
+}
+
+std::string HostFileRequest(const std::string& url)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string path = "/host-file/";
+    for (const unsigned char c : url)
+    {
+        if (std::isalnum(c) || std::strchr("-_.!~*'()", c) != nullptr)
+        {
+            path += static_cast<char>(c);
+        }
+        else
+        {
+            path += {'%', kHex[c >> 4], kHex[c & 15]};
+        }
+    }
+    return path;
+}
+} // namespace
+
+TEST_F(PlugPlugBridgeTest, ServesTheHostFilesItsEventsNamedAndNoOther)
+{
+    const int port = Launch();
+    ASSERT_GT(port, 0);
+    mScratch.MakeFolder("temp");
+    const std::string list =
+        mScratch.WriteFile("temp\\font list.tmp", "12\tCarlito\tCarlito\t1\tdesktop\t1\n");
+    const std::string png = mScratch.WriteFile("temp\\preview.PNG", "\x89PNG\r\n\x1a\nrest");
+    const std::string gone = mScratch.Child("temp\\gone.tmp");
+    const std::string secret = mScratch.Child("secret.txt");
+    const std::string listUrl = FileUrl(list);
+    // The plug-in's own form of a URL with a space keeps it; the previews' may escape it.
+    const std::string pngUrl = FileUrl(png, "file://");
+    const std::string escapedUrl = FileUrl(mScratch.Child("temp\\font%20list.tmp"));
+    const std::string dottedUrl = FileUrl(mScratch.Child("temp\\..\\secret.txt"));
+    const std::string data = "({\"messageID\":41,\"filename\":\"" + listUrl +
+                             "\",\"more\":[{\"pngFilename\":\"" + pngUrl + "\",\"x\":\"" + escapedUrl +
+                             "\"},\"" + FileUrl(gone) + "\",\"" + dottedUrl + "\"]})";
+    const PlugPlugEvent sent{"com.lumorand.PluginToPanel", 1, "HTML", nullptr, data.c_str()};
+    ASSERT_EQ(0, mLibrary.dispatch(&sent));
+
+    httplib::Client client("127.0.0.1", port);
+    for (const std::string& url : {listUrl, escapedUrl})
+    {
+        auto served = client.Get(HostFileRequest(url).c_str());
+        ASSERT_TRUE(served) << url;
+        EXPECT_EQ(200, served->status) << url;
+        EXPECT_EQ("12\tCarlito\tCarlito\t1\tdesktop\t1\n", served->body) << url;
+        EXPECT_EQ("text/plain; charset=utf-8", served->get_header_value("Content-Type"));
+    }
+    auto image = client.Get(HostFileRequest(pngUrl).c_str());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(200, image->status);
+    EXPECT_EQ("image/png", image->get_header_value("Content-Type"));
+    EXPECT_EQ(12u, image->body.size());
+    auto missing = client.Get(HostFileRequest(FileUrl(gone)).c_str());
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(404, missing->status);
+
+    // A file the host never named, however the URL is spelt, and a named URL that climbs out.
+    for (const std::string& url :
+         {FileUrl(secret), FileUrl(secret, "file://"),
+          FileUrl(mScratch.Child("temp\\..\\secret.txt"), "file://"),
+          FileUrl(mScratch.Child("temp\\%2e%2e\\secret.txt")), listUrl + "/../../secret.txt", dottedUrl,
+          listUrl.substr(0, listUrl.size() - 1), std::string("file:///C:/windows/win.ini")})
+    {
+        auto refused = client.Get(HostFileRequest(url).c_str());
+        ASSERT_TRUE(refused) << url;
+        EXPECT_EQ(403, refused->status) << url;
+        EXPECT_EQ(std::string::npos, refused->body.find("secret")) << url;
+    }
+    const std::string transcript = LibraryTranscript();
+    EXPECT_NE(std::string::npos, transcript.find("bridge: GET host file " + JsonQuoted(FileUrl(secret)) +
+                                                 " refused: not a file URL the host sent"))
+        << transcript;
+    EXPECT_NE(std::string::npos, transcript.find(JsonQuoted(dottedUrl) + " refused: a \"..\" segment"))
+        << transcript;
 }
