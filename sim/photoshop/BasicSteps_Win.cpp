@@ -523,40 +523,62 @@ StepStatus ExpectNotificationsStep(Step& step, SimSession& session)
     return StepStatus::kDone;
 }
 
-StepStatus ExpectFileStep(Step& step)
+// A string member of a condition's object; false (error set) when required and absent, or not a
+// string.
+bool StringMember(const JsonNode& node, const std::string& name, std::string& value, bool required,
+                  std::string& error)
+{
+    JsonNode member;
+    if (!node.find(name, member))
+    {
+        if (required)
+        {
+            error = "needs \"" + name + "\"";
+        }
+        return false;
+    }
+    if (!member.is_string())
+    {
+        error = "\"" + name + "\" is not a string";
+        return false;
+    }
+    value = member.to_string();
+    return true;
+}
+
+// expect-file, as a step and as a condition of wait-until (a file that another program writes).
+bool CheckFile(const JsonNode& node, std::string& problem, std::string& error)
 {
     std::string pattern;
     std::string path;
-    std::string error;
-    if (!StringParameter(step, "path", pattern, true))
+    if (!StringMember(node, "path", pattern, true, error) || !ExpandEnvironment(pattern, path, error))
     {
-        return StepStatus::kDone;
-    }
-    if (!ExpandEnvironment(pattern, path, error))
-    {
-        step.Error(error);
-        return StepStatus::kDone;
+        return false;
     }
     std::string contains;
     std::string matches;
-    const bool byText = StringParameter(step, "contains", contains, false);
-    const bool byRegex = StringParameter(step, "matches", matches, false);
+    const bool byText = StringMember(node, "contains", contains, false, error);
+    const bool byRegex = StringMember(node, "matches", matches, false, error);
+    if (!error.empty())
+    {
+        return false;
+    }
     if (byText == byRegex)
     {
-        step.Error("needs exactly one of \"contains\" and \"matches\"");
-        return StepStatus::kDone;
+        error = "needs exactly one of \"contains\" and \"matches\"";
+        return false;
     }
-    JsonNode node;
-    const bool absent = step.Parameter("absent", node) && node.to_bool();
+    JsonNode member;
+    const bool absent = node.find("absent", member) && member.to_bool();
     long long count = -1;
-    if (step.Parameter("count", node))
+    if (node.find("count", member))
     {
-        if (!node.is_int() || node.to_int64() < 0)
+        if (!member.is_int() || member.to_int64() < 0)
         {
-            step.Error("\"count\" is not a non-negative integer");
-            return StepStatus::kDone;
+            error = "\"count\" is not a non-negative integer";
+            return false;
         }
-        count = node.to_int64();
+        count = member.to_int64();
     }
     std::regex regex;
     try
@@ -568,8 +590,8 @@ StepStatus ExpectFileStep(Step& step)
     }
     catch (const std::regex_error& regexError)
     {
-        step.Error("\"matches\" is not a regular expression: " + std::string(regexError.what()));
-        return StepStatus::kDone;
+        error = "\"matches\" is not a regular expression: " + std::string(regexError.what());
+        return false;
     }
     const std::string what = byText ? "contain \"" + contains + "\"" : "match /" + matches + "/";
     std::vector<std::string> lines;
@@ -577,9 +599,9 @@ StepStatus ExpectFileStep(Step& step)
     {
         if (!absent && count != 0)
         {
-            step.Fail("cannot read '" + path + "' (no line can " + what + ")");
+            problem = "cannot read '" + path + "' (no line can " + what + ")";
         }
-        return StepStatus::kDone;
+        return true;
     }
     long long found = 0;
     for (const std::string& line : lines)
@@ -589,15 +611,30 @@ StepStatus ExpectFileStep(Step& step)
     const std::string summary = "'" + path + "': " + std::to_string(found) + " line(s) " + what;
     if (absent && found > 0)
     {
-        step.Fail(summary + ", expected none");
+        problem = summary + ", expected none";
     }
     else if (!absent && count >= 0 && found != count)
     {
-        step.Fail(summary + ", expected " + std::to_string(count));
+        problem = summary + ", expected " + std::to_string(count);
     }
     else if (!absent && count < 0 && found == 0)
     {
-        step.Fail(summary + ", expected at least one");
+        problem = summary + ", expected at least one";
+    }
+    return true;
+}
+
+StepStatus ExpectFileStep(Step& step)
+{
+    std::string problem;
+    std::string error;
+    if (!CheckFile(step.Node(), problem, error))
+    {
+        step.Error(error);
+    }
+    else if (!problem.empty())
+    {
+        step.Fail(problem);
     }
     return StepStatus::kDone;
 }
@@ -649,5 +686,6 @@ void RegisterBasicSteps(ScenarioPlayer& player, SimSession& session)
     player.AddStep("set-env", [s](Step& step) { return SetEnvStep(step, *s); });
     player.AddStep("expect-notifications", [s](Step& step) { return ExpectNotificationsStep(step, *s); });
     player.AddStep("expect-file", [](Step& step) { return ExpectFileStep(step); });
+    s->mConditions["expect-file"] = CheckFile;
     player.AddFinisher([s] { FinishSession(*s); });
 }

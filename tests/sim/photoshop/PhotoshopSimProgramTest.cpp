@@ -4,6 +4,7 @@
 #include "SimProgramTest.h"
 
 #include <regex>
+#include <thread>
 
 namespace
 {
@@ -78,6 +79,41 @@ TEST_F(PhotoshopSimProgramTest, EveryFailedExpectationIsReportedAndTheRunGoesOn)
     EXPECT_EQ(1u, Count("EXPECTATION FAILED"));
     EXPECT_FALSE(Has("step 2:"));
     EXPECT_TRUE(Has("call well-behaved.8li \"SP Interface\"/\"Shutdown\"")); // still shut down at the end
+}
+
+TEST_F(PhotoshopSimProgramTest, WaitsForAFileThatAnotherProgramWrites)
+{
+    AddPlugin("well-behaved.8li");
+    // The file appears while the host waits; a file that never appears fails when the time is up.
+    std::thread writer(
+        [this]
+        {
+            const std::string transcript = UTF8FromPath(mScratch.Path() / "transcript.txt");
+            for (int waited = 0;
+                 waited < 3000 && ReadWholeFile(transcript).find("step 2:") == std::string::npos; ++waited)
+            {
+                Sleep(10);
+            }
+            Sleep(800);
+            mScratch.WriteFile("released.txt", "done\n");
+        });
+    const int exitCode = Run(R"({"steps": [
+        {"do": "start", "expect": {"result": 0}},
+        {"do": "wait-until", "condition": {"do": "expect-file", "path": "${PSIM_TEST_FOLDER}\\released.txt",
+                                           "contains": "done"}, "timeoutMs": 30000},
+        {"do": "wait-until", "condition": {"do": "expect-file", "path": "${PSIM_TEST_FOLDER}\\never.txt",
+                                           "contains": "done"}, "timeoutMs": 200},
+        {"do": "quit"}
+    ]})");
+    writer.join();
+    EXPECT_EQ(1, exitCode) << mTranscript;
+    std::smatch held;
+    ASSERT_TRUE(
+        std::regex_search(mTranscript, held, std::regex("wait-until: expect-file held after ([0-9]+) ms")))
+        << mTranscript;
+    EXPECT_GE(std::stoll(held[1].str()), 700) << "held before the file was written";
+    EXPECT_TRUE(Has("EXPECTATION FAILED step 3 (wait-until): still not after 200 ms: cannot read"));
+    EXPECT_EQ(1u, Count("EXPECTATION FAILED"));
 }
 
 TEST_F(PhotoshopSimProgramTest, ASuiteLeakedDuringACallFailsTheRun)
