@@ -61,6 +61,8 @@
         indexById: new Map(),
         known: new Map(), // font ID -> {name, postscriptName}
         fontState: new Map(), // font ID -> badge state
+        notified: new Map(), // font ID -> number of the message that last set its state
+        messageCount: 0,
         previews: new Map(), // font ID -> {src, src2x}
         previewsAsked: new Set(),
         activeFontIndex: -1,
@@ -308,10 +310,14 @@
         requestPreviews(true);
     }
 
-    function showFontFile(fonts) {
+    // A file's "activated" field is older than any notification that arrived after the file was
+    // announced (message number `announced`), so those win.
+    function showFontFile(fonts, announced) {
         fonts.forEach(function (f) {
             state.known.set(f.id, { name: f.name, postscriptName: f.postscriptName });
-            state.fontState.set(f.id, f.activated ? 'active' : 'inactive');
+            if ((state.notified.get(f.id) || 0) <= announced) {
+                state.fontState.set(f.id, f.activated ? 'active' : 'inactive');
+            }
         });
         showFonts(fonts);
     }
@@ -325,6 +331,7 @@
 
     function loadFontFile(url) {
         var token = ++state.fileLoad;
+        var announced = state.messageCount;
         var finished = false;
         function done(ok, text) {
             if (finished) {
@@ -336,7 +343,7 @@
                 return;
             }
             if (ok) {
-                showFontFile(P.parseFontList(text));
+                showFontFile(P.parseFontList(text), announced);
             } else {
                 $('font-count').textContent = '';
                 showMessage('The font list could not be read.');
@@ -426,6 +433,7 @@
             var ids = P.intArray(m, KEY.FONT_IDS) || [];
             ids.forEach(function (id) {
                 state.fontState.set(id, badge);
+                state.notified.set(id, state.messageCount);
             });
             if (ids.length) {
                 fontList.refresh();
@@ -444,6 +452,7 @@
             return;
         }
         state.fontState.set(id, 'error');
+        state.notified.set(id, state.messageCount);
         fontList.refresh();
         if (P.bool(m, KEY.IS_CONFLICT_ERROR, false)) {
             var conflict = P.int(m, KEY.CONFLICT_ID, 0);
@@ -1095,6 +1104,7 @@
         wireControls();
         renderStatus();
         Cep.onMessage(function (m) {
+            state.messageCount++;
             router.dispatch(m);
         });
         var interest = PANEL_KEYS.map(function (k) {
