@@ -182,17 +182,71 @@ e2e_ui_script() { cat >"$E2E_DIR/ui-script.txt"; }
 e2e_play() {
     cat >"$E2E_DIR/scenario.json"
     local status=0
+    e2e_photoshop "$@" || status=$?
+    e2e_play_verdict $status
+}
+e2e_photoshop() {
     (cd "$E2E_DIR/Photoshop" && wine_run ./photoshop-sim.exe --plugins "$(winpath "$E2E_DIR/Photoshop/Plug-ins")" \
         --scenario "$(winpath "$E2E_DIR/scenario.json")" --transcript "$(winpath "$E2E_DIR/photoshop.txt")" "$@") \
-        >"$E2E_DIR/photoshop-stdout.txt" 2>&1 || status=$?
-    if [ $status -ne 0 ]; then
-        e2e_fail "photoshop-sim exited with $status"
+        >"$E2E_DIR/photoshop-stdout.txt" 2>&1
+}
+e2e_play_verdict() { # EXIT_STATUS
+    if [ "$1" -ne 0 ]; then
+        e2e_fail "photoshop-sim exited with $1"
         grep -h -E 'EXPECTATION FAILED|CRASH|LEAK|MISUSE|unexpected call' "$E2E_DIR/photoshop.txt" >&2 || true
     fi
     # The plug-in calls the host only through slots it may use, and asks only for suite versions
     # Photoshop serves.
     e2e_expect_absent "$E2E_DIR/photoshop.txt" 'unexpected call'
     e2e_expect_absent "$E2E_DIR/photoshop.txt" "^AcquireSuite .* -> 'S!Fd'"
+}
+
+# --- The panel page in a browser ---------------------------------------------------------------
+# Photoshop plays in the background while a Node script drives the panel in chromium through the
+# event library's bridge; the scenario holds (e2e_browser_hold_step) until the script is done:
+#   e2e_browser_start; e2e_play_held <<JSON ... $(e2e_browser_hold_step) ... JSON
+#   e2e_browser_run SCRIPT [ARGS...]; e2e_play_wait
+# The extension folder is the repository's panel (E2E_PANEL_DIR for another one).
+e2e_browser_start() {
+    export PLUGPLUG_TRANSCRIPT; PLUGPLUG_TRANSCRIPT=$(winpath "$E2E_DIR/plugplug.txt")
+    export PLUGPLUG_BRIDGE_FILE; PLUGPLUG_BRIDGE_FILE=$(winpath "$E2E_DIR/bridge.txt")
+    export PLUGPLUG_EXTENSION_DIR; PLUGPLUG_EXTENSION_DIR=$(winpath "${E2E_PANEL_DIR:-$E2E_REPO/panel/com.lumorand.panel}")
+    rm -f "$E2E_DIR/bridge.txt" "$E2E_DIR/browser-done.txt"
+}
+# The step that holds Photoshop until the browser part is done (at most MS, default 5 minutes).
+e2e_browser_hold_step() {
+    printf '{"do": "wait-until", "condition": {"do": "expect-file", "path": "%s", "contains": "done"}, "timeoutMs": %s}' \
+        "$(jsonpath "$E2E_DIR/browser-done.txt")" "${1:-300000}"
+}
+# Starts photoshop-sim with the scenario from standard input and returns at once.
+e2e_play_held() {
+    cat >"$E2E_DIR/scenario.json"
+    e2e_photoshop "$@" &
+    E2E_PHOTOSHOP_PID=$!
+}
+# Waits for the bridge's address, runs the Node script against it (a failure fails the scenario)
+# and lets Photoshop go on, whatever the script found.
+e2e_browser_run() { # SCRIPT [ARGS...]
+    local waited=0
+    while [ ! -s "$E2E_DIR/bridge.txt" ] && [ $waited -lt 1200 ] && kill -0 "$E2E_PHOTOSHOP_PID" 2>/dev/null; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if [ ! -s "$E2E_DIR/bridge.txt" ]; then
+        e2e_fail "the event library's bridge did not start"
+    else
+        local started=$SECONDS
+        E2E_BRIDGE=$(tr -d '\r\n' <"$E2E_DIR/bridge.txt") E2E_DIR=$E2E_DIR E2E_REPO=$E2E_REPO E2E_BIN=$E2E_BIN \
+            E2E_PREFIX=$E2E_PREFIX NODE_PATH=${PORTOLAN_DEPS_DIR:-$E2E_REPO/.deps}/node/node_modules \
+            timeout 300 node "$@" || e2e_fail "the browser part ($(basename "$1")) failed"
+        echo "-- browser part: $((SECONDS - started)) s"
+    fi
+    echo done >"$E2E_DIR/browser-done.txt"
+}
+e2e_play_wait() {
+    local status=0
+    wait "$E2E_PHOTOSHOP_PID" || status=$?
+    e2e_play_verdict $status
 }
 
 # Expects a file to hold lines matching an extended regular expression (optionally exactly N).

@@ -1,0 +1,281 @@
+'use strict';
+// The panel page in chromium against the running stack (panel-browser.sh starts it):
+//   node panel-browser.js --set SET_ID --carlito FONT_ID --cantarell FONT_ID
+// Environment: E2E_BRIDGE (the bridge's address), E2E_DIR (the scenario's folder: transcripts,
+// the core's configuration, screenshots), E2E_REPO, E2E_BIN and E2E_PREFIX (typehold-ctl under
+// Wine). Each step checks the page and what happened behind it; the first failing step ends the
+// run (exit 1), and the screenshots are taken in any case.
+const fs = require('fs');
+const path = require('path');
+const { execFileSync, spawn } = require('child_process');
+const { chromium } = require('playwright-core');
+
+const env = (name) => {
+    if (!process.env[name]) {
+        throw new Error(`${name} is not set`);
+    }
+    return process.env[name];
+};
+const bridge = env('E2E_BRIDGE').replace(/\/?$/, '/');
+const dir = env('E2E_DIR');
+const repo = env('E2E_REPO');
+const args = {};
+for (let i = 2; i + 1 < process.argv.length; i += 2) {
+    args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+}
+const setId = Number(args.set);
+const carlitoId = Number(args.carlito);
+const cantarellId = Number(args.cantarell);
+
+// --- Behind the page ------------------------------------------------------------------------------
+const ctlArgs = (list) => [env('E2E_PREFIX'), path.join(env('E2E_BIN'), 'typehold-ctl.exe'), ...list];
+const wineRun = path.join(repo, 'cmake', 'wine-run');
+function ctl(...list) {
+    return execFileSync(wineRun, ctlArgs(list), { encoding: 'utf8' }).replace(/\r/g, '');
+}
+// typehold-ctl smartlists: [{id, name, fonts: [IDs]}].
+function smartLists() {
+    return ctl('smartlists').split('\n').filter(Boolean).map((line) => {
+        const [id, name, fonts] = line.split('\t');
+        return { id: Number(id), name, fonts: fonts ? fonts.split(',').map(Number) : [] };
+    });
+}
+// typehold-ctl fonts: ID -> PostScript name.
+function catalog() {
+    const names = new Map();
+    for (const line of ctl('fonts').split('\n').filter(Boolean)) {
+        const [id, name] = line.split('\t');
+        names.set(Number(id), name);
+    }
+    return names;
+}
+function activeFonts() {
+    const table = path.join(dir, 'Lumorand', 'config', 'system-font-table.txt');
+    const text = fs.existsSync(table) ? fs.readFileSync(table, 'utf8') : '';
+    return new Set(text.split('\n').map((line) => line.split('\t')[0].trim()).filter(Boolean));
+}
+// The plug-in's messages to the panel so far, as photoshop-sim recorded them.
+function pluginMessages() {
+    const transcript = fs.readFileSync(path.join(dir, 'photoshop.txt'), 'utf8');
+    return [...transcript.matchAll(/^panel message \d+: \((.*)\)$/gm)].map((m) => JSON.parse(m[1]));
+}
+// What the bridge recorded of the page's events: the message IDs the panel sent.
+function panelRequests() {
+    const transcript = fs.readFileSync(path.join(dir, 'plugplug.txt'), 'utf8');
+    return [...transcript.matchAll(/^bridge: panel event .* data "(.*)" posted$/gm)]
+        .map((m) => JSON.parse(JSON.parse(`"${m[1]}"`)).messageID);
+}
+async function until(what, condition, timeoutMs = 15000) {
+    const end = Date.now() + timeoutMs;
+    let last;
+    while (Date.now() < end) {
+        last = await condition();
+        if (last) {
+            return last;
+        }
+        await new Promise((resolve) => setTimeout(resolve, 250));
+    }
+    throw new Error(`still not after ${timeoutMs} ms: ${what}`);
+}
+function expect(what, holds) {
+    if (!holds) {
+        throw new Error(what);
+    }
+}
+
+// --- The page -----------------------------------------------------------------------------------
+const rows = (page) => page.locator('#font-list [role="option"][data-font-id]');
+const listOption = (page, name) =>
+    page.locator('#smart-lists [role="option"][data-smart-list-id]', { hasText: name });
+const sorted = (ids) => [...ids].sort((a, b) => a - b);
+async function rowIds(page) {
+    return sorted(await rows(page).evaluateAll((els) => els.map((el) => Number(el.dataset.fontId))));
+}
+async function nameDialog(page, button, name) {
+    await page.click(button);
+    await page.locator('#name-dialog').waitFor({ state: 'visible' });
+    await page.fill('#name-input', name);
+    await page.click('#name-ok');
+    await page.locator('#name-dialog').waitFor({ state: 'hidden' });
+}
+
+const steps = [
+    ['the handshake: the status line, the panel asked for its state', async (page) => {
+        await page.locator('#status').waitFor();
+        await until('the panel sent 66 (its start-up)', () => panelRequests().includes(66));
+        await until('the plug-in answered 66 with 20',
+            () => pluginMessages().some((m) => m.messageID === 20));
+        expect('the status is not enabled', (await page.getAttribute('#status', 'data-enabled')) === 'true');
+        expect('the status line is empty', (await page.textContent('#status')).trim() !== '');
+    }],
+    ['a smart list created in the panel is one of the core\'s, and chosen', async (page) => {
+        await nameDialog(page, '#smart-list-new', 'Headlines');
+        const created = await until('the core has "Headlines"',
+            () => smartLists().find((l) => l.name === 'Headlines'));
+        const option = page.locator(`#smart-lists [role="option"][data-smart-list-id="${created.id}"]`);
+        await option.waitFor();
+        expect('the new list is not named in the panel', (await option.textContent()).includes('Headlines'));
+        await option.click();
+        await page.waitForSelector(`#smart-lists [data-smart-list-id="${created.id}"][aria-selected="true"]`);
+    }],
+    ['its query gets the Studio workgroup by ID: the Carlito fonts appear, with previews', async (page) => {
+        await page.click('#smart-list-query');
+        await page.locator('#query-dialog').waitFor({ state: 'visible' });
+        await page.selectOption('#query-add-kind', 'workgroup');
+        await page.fill('#query-add-id', '5');
+        await page.click('#query-add');
+        await page.locator('#query-dialog input[type=checkbox][data-kind="workgroup"][data-id="5"]:checked')
+            .waitFor();
+        await page.click('#query-ok');
+        const list = await until('the core\'s query holds workgroup 5',
+            () => smartLists().find((l) => l.name === 'Headlines' && l.fonts.length > 0));
+        const names = catalog();
+        expect(`the core's list is not the Carlito family: ${list.fonts.map((id) => names.get(id))}`,
+            list.fonts.length === 4 && list.fonts.every((id) => /^Carlito/.test(names.get(id))));
+        await until('the rows are the core\'s list',
+            async () => JSON.stringify(await rowIds(page)) === JSON.stringify(sorted(list.fonts)));
+        const loaded = page.locator('#font-list img.preview[data-loaded="true"]');
+        await until('every row\'s preview loaded',
+            async () => (await loaded.count()) === list.fonts.length, 30000);
+        // The previews are the PNG files the core drew, read through the bridge.
+        const sources = await loaded.evaluateAll((imgs) => imgs.map((img) => [img.src, img.naturalWidth]));
+        expect(`a preview is not a host file: ${JSON.stringify(sources)}`,
+            sources.every(([src, width]) => src.startsWith(`${bridge}host-file/file`) && width > 0));
+        expect('no font-list file was sent', pluginMessages().some((m) => m.messageID === 41 && m.filename));
+    }],
+    ['a click on Carlito activates its family: the badge turns active, the core has it', async (page) => {
+        const row = page.locator(`#font-list [role="option"][data-font-id="${carlitoId}"]`);
+        expect('Carlito is active before the click', !activeFonts().has('Carlito') &&
+            (await row.locator('.badge').getAttribute('data-state')) !== 'active');
+        await row.click();
+        await page.waitForSelector(`#font-list [data-font-id="${carlitoId}"] .badge[data-state="active"]`);
+        expect('8 and 47 were not both sent', [8, 47].every((id) => panelRequests().includes(id)));
+        const active = activeFonts();
+        const family = ['Carlito', 'Carlito-Bold', 'Carlito-Italic', 'Carlito-BoldItalic'];
+        expect(`the family is not active in the core: ${[...active].join(' ')}`,
+            family.every((name) => active.has(name)));
+        expect('24 did not carry the clicked font', pluginMessages().some((m) => m.messageID === 24 &&
+            m.fontIDs.includes(carlitoId)));
+    }],
+    ['a set added by ID and the workgroup kept: the Cantarell fonts join the list', async (page) => {
+        await page.click('#smart-list-query');
+        await page.locator('#query-dialog').waitFor({ state: 'visible' });
+        await page.selectOption('#query-add-kind', 'set');
+        await page.fill('#query-add-id', String(setId));
+        await page.click('#query-add');
+        await page.click('#query-ok');
+        await until('the Cantarell row appears',
+            () => page.locator(`#font-list [data-font-id="${cantarellId}"]`).count());
+        const list = smartLists().find((l) => l.name === 'Headlines');
+        expect(`the core's list lacks the set's fonts: ${list.fonts}`,
+            list.fonts.length === 6 && list.fonts.includes(cantarellId) && list.fonts.includes(carlitoId));
+        expect('the rows are not the core\'s list',
+            JSON.stringify(await rowIds(page)) === JSON.stringify(sorted(list.fonts)));
+    }],
+    ['screenshots in Photoshop\'s dark and light themes', screenshots],
+    ['renamed and deleted, in the core and in the panel', async (page) => {
+        await nameDialog(page, '#smart-list-rename', 'Titles');
+        await until('the core has "Titles"', () => smartLists().some((l) => l.name === 'Titles'));
+        await listOption(page, 'Titles').waitFor();
+        expect('the old name is still shown', (await listOption(page, 'Headlines').count()) === 0);
+        await page.click('#smart-list-delete');
+        await page.locator('#confirm-dialog').waitFor({ state: 'visible' });
+        await page.click('#confirm-ok');
+        await until('the core has no smart list', () => smartLists().length === 0);
+        await until('the panel shows none', async () => (await listOption(page, 'Titles').count()) === 0);
+    }],
+    ['a replication\'s progress bar moves, then goes', async (page) => {
+        const replication = spawn(wineRun, ctlArgs(['replicate', 'bulk', '4', '700']), { stdio: 'ignore' });
+        const ended = new Promise((resolve) => replication.on('exit', resolve));
+        const bar = page.locator('#progress [data-progress-id="52"] progress');
+        await bar.waitFor({ timeout: 20000 });
+        const values = new Set();
+        await until('the bar moved past its first step', async () => {
+            const value = await bar.evaluate((el) => el.value).catch(() => null);
+            if (value !== null) {
+                values.add(value);
+            }
+            return values.size >= 2;
+        }, 20000);
+        expect('the bar does not count 4 steps', (await bar.evaluate((el) => el.max).catch(() => 4)) === 4);
+        await page.locator('#progress [data-progress-id="52"]')
+            .waitFor({ state: 'detached', timeout: 20000 });
+        expect('typehold-ctl replicate failed', (await ended) === 0);
+    }],
+    ['no serious or critical accessibility violation', async (page) => {
+        const axe = path.join(require.resolve('axe-core'), '..', 'axe.min.js');
+        await page.addScriptTag({ path: axe });
+        const result = await page.evaluate(() => window.axe.run(document));
+        const bad = result.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');
+        expect(bad.map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target).join(' ')}`).join('; '),
+            bad.length === 0);
+    }],
+    ['the core quits: the panel shows the services disabled', async (page) => {
+        ctl('exit');
+        await page.waitForSelector('#status[data-enabled="false"]');
+        expect('the status line does not say so', /disabled/i.test(await page.textContent('#status')));
+    }],
+];
+
+// The panel as it looks now, in the dark and the light theme (then dark again).
+async function screenshots(page) {
+    for (const theme of ['light', 'dark']) {
+        await page.evaluate((name) => window.__adobe_cep_stand_in__.setTheme(name), theme);
+        await page.waitForFunction((want) => document.documentElement.dataset.theme === want, theme,
+            { timeout: 5000 });
+        const file = path.join(dir, `panel-${theme}.png`);
+        await page.screenshot({ path: file });
+        console.log(`screenshot (${theme} theme): ${file}`);
+    }
+}
+
+async function main() {
+    const cep = fs.readFileSync(path.join(repo, 'sim', 'cep', 'adobe-cep.js'), 'utf8');
+    const browser = await chromium.launch({
+        executablePath: '/usr/bin/chromium',
+        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    });
+    const errors = [];
+    let failed = false;
+    let page = null;
+    try {
+        page = await browser.newPage({ viewport: { width: 320, height: 560 } });
+        page.setDefaultTimeout(15000);
+        page.on('pageerror', (error) => errors.push(`page error: ${error.message}`));
+        page.on('console', (message) => {
+            if (message.type() === 'error') {
+                errors.push(`console error: ${message.text()}`);
+            }
+        });
+        await page.addInitScript(`window.__PORTOLAN_BRIDGE__ = ${JSON.stringify(bridge)};\n${cep}`);
+        await page.goto(`${bridge}index.html`);
+        for (const [name, step] of steps) {
+            const started = Date.now();
+            try {
+                await step(page);
+                console.log(`ok   ${name} (${Date.now() - started} ms)`);
+            } catch (error) {
+                console.log(`FAIL ${name}: ${error.message}`);
+                failed = true;
+                break;
+            }
+        }
+    } finally {
+        if (failed && page) {
+            const file = path.join(dir, 'panel-failure.png');
+            await page.screenshot({ path: file })
+                .then(() => console.log(`screenshot at the failure: ${file}`), () => {});
+        }
+        await browser.close();
+    }
+    for (const error of errors) {
+        console.log(error);
+    }
+    return failed || errors.length > 0 ? 1 : 0;
+}
+
+main().then((code) => process.exit(code), (error) => {
+    console.log(`FAIL ${error.stack}`);
+    process.exit(1);
+});
