@@ -224,16 +224,19 @@ e2e_play_held() {
     e2e_photoshop "$@" &
     E2E_PHOTOSHOP_PID=$!
 }
-# Waits for the bridge's address, runs the Node script against it (a failure fails the scenario)
-# and lets Photoshop go on, whatever the script found.
+# Once Photoshop holds (the hold step has begun) and the bridge's address is known, runs the Node
+# script against it (a failure fails the scenario) and lets Photoshop go on, whatever it found.
 e2e_browser_run() { # SCRIPT [ARGS...]
     local waited=0
-    while [ ! -s "$E2E_DIR/bridge.txt" ] && [ $waited -lt 1200 ] && kill -0 "$E2E_PHOTOSHOP_PID" 2>/dev/null; do
+    until { [ -s "$E2E_DIR/bridge.txt" ] && grep -q '^step .*browser-done\.txt' "$E2E_DIR/photoshop.txt" 2>/dev/null; } \
+        || [ $waited -ge 1800 ] || ! kill -0 "$E2E_PHOTOSHOP_PID" 2>/dev/null; do
         sleep 0.1
         waited=$((waited + 1))
     done
     if [ ! -s "$E2E_DIR/bridge.txt" ]; then
         e2e_fail "the event library's bridge did not start"
+    elif ! grep -q '^step .*browser-done\.txt' "$E2E_DIR/photoshop.txt"; then
+        e2e_fail "Photoshop did not reach the step that holds it for the browser"
     else
         local started=$SECONDS
         E2E_BRIDGE=$(tr -d '\r\n' <"$E2E_DIR/bridge.txt") E2E_DIR=$E2E_DIR E2E_REPO=$E2E_REPO E2E_BIN=$E2E_BIN \

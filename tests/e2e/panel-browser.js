@@ -8,7 +8,7 @@
 const fs = require('fs');
 const path = require('path');
 const { execFileSync, spawn } = require('child_process');
-const { chromium } = require('playwright-core');
+const { openPanel, nameDialog, addToQuery } = require('./browser/panel-page');
 
 const env = (name) => {
     if (!process.env[name]) {
@@ -91,14 +91,6 @@ const sorted = (ids) => [...ids].sort((a, b) => a - b);
 async function rowIds(page) {
     return sorted(await rows(page).evaluateAll((els) => els.map((el) => Number(el.dataset.fontId))));
 }
-async function nameDialog(page, button, name) {
-    await page.click(button);
-    await page.locator('#name-dialog').waitFor({ state: 'visible' });
-    await page.fill('#name-input', name);
-    await page.click('#name-ok');
-    await page.locator('#name-dialog').waitFor({ state: 'hidden' });
-}
-
 const steps = [
     ['the handshake: the status line, the panel asked for its state', async (page) => {
         await page.locator('#status').waitFor();
@@ -119,14 +111,7 @@ const steps = [
         await page.waitForSelector(`#smart-lists [data-smart-list-id="${created.id}"][aria-selected="true"]`);
     }],
     ['its query gets the Studio workgroup by ID: the Carlito fonts appear, with previews', async (page) => {
-        await page.click('#smart-list-query');
-        await page.locator('#query-dialog').waitFor({ state: 'visible' });
-        await page.selectOption('#query-add-kind', 'workgroup');
-        await page.fill('#query-add-id', '5');
-        await page.click('#query-add');
-        await page.locator('#query-dialog input[type=checkbox][data-kind="workgroup"][data-id="5"]:checked')
-            .waitFor();
-        await page.click('#query-ok');
+        await addToQuery(page, [['workgroup', 5]]);
         const list = await until('the core\'s query holds workgroup 5',
             () => smartLists().find((l) => l.name === 'Headlines' && l.fonts.length > 0));
         const names = catalog();
@@ -158,12 +143,7 @@ const steps = [
             m.fontIDs.includes(carlitoId)));
     }],
     ['a set added by ID and the workgroup kept: the Cantarell fonts join the list', async (page) => {
-        await page.click('#smart-list-query');
-        await page.locator('#query-dialog').waitFor({ state: 'visible' });
-        await page.selectOption('#query-add-kind', 'set');
-        await page.fill('#query-add-id', String(setId));
-        await page.click('#query-add');
-        await page.click('#query-ok');
+        await addToQuery(page, [['set', setId]]);
         await until('the Cantarell row appears',
             () => page.locator(`#font-list [data-font-id="${cantarellId}"]`).count());
         const list = smartLists().find((l) => l.name === 'Headlines');
@@ -230,26 +210,9 @@ async function screenshots(page) {
 }
 
 async function main() {
-    const cep = fs.readFileSync(path.join(repo, 'sim', 'cep', 'adobe-cep.js'), 'utf8');
-    const browser = await chromium.launch({
-        executablePath: '/usr/bin/chromium',
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
-    const errors = [];
+    const { browser, page, errors } = await openPanel(bridge, repo);
     let failed = false;
-    let page = null;
     try {
-        page = await browser.newPage({ viewport: { width: 320, height: 560 } });
-        page.setDefaultTimeout(15000);
-        page.on('pageerror', (error) => errors.push(`page error: ${error.message}`));
-        page.on('console', (message) => {
-            if (message.type() === 'error') {
-                errors.push(`console error: ${message.text()}`);
-            }
-        });
-        await page.addInitScript(`window.__PORTOLAN_BRIDGE__ = ${JSON.stringify(bridge)};\n${cep}`);
-        await page.goto(`${bridge}index.html`);
         for (const [name, step] of steps) {
             const started = Date.now();
             try {
@@ -261,12 +224,12 @@ async function main() {
                 break;
             }
         }
-    } finally {
-        if (failed && page) {
+        if (failed) {
             const file = path.join(dir, 'panel-failure.png');
             await page.screenshot({ path: file })
                 .then(() => console.log(`screenshot at the failure: ${file}`), () => {});
         }
+    } finally {
         await browser.close();
     }
     for (const error of errors) {
