@@ -26,7 +26,8 @@ function launch() {
 }
 
 // Opens the panel against a fake bridge; page errors are collected in page.errors.
-async function openPanel(browser, bridge, { width = 320, height = 560, theme = 'dark' } = {}) {
+// `init` is more script to run before the panel's own.
+async function openPanel(browser, bridge, { width = 320, height = 560, theme = 'dark', init = '' } = {}) {
     const context = await browser.newContext({ viewport: { width, height } });
     context.setDefaultTimeout(8000);
     const page = await context.newPage();
@@ -35,7 +36,7 @@ async function openPanel(browser, bridge, { width = 320, height = 560, theme = '
     const standIn = fs.readFileSync(STAND_IN, 'utf8');
     await page.addInitScript({
         content: `window.__PORTOLAN_BRIDGE__ = ${JSON.stringify(bridge.url)};\n${standIn}\n` +
-            (theme !== 'dark' ? `window.__adobe_cep_stand_in__.setTheme(${JSON.stringify(theme)});\n` : '')
+            (theme !== 'dark' ? `window.__adobe_cep_stand_in__.setTheme(${JSON.stringify(theme)});\n` : '') + init
     });
     await page.goto(bridge.url + '/index.html');
     page.close = ((close) => async () => {

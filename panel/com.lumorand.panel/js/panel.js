@@ -470,6 +470,7 @@
         var img = document.createElement('img');
         img.className = 'preview';
         img.alt = '';
+        img.decoding = 'async';
         img.dataset.loaded = 'false';
         img.addEventListener('load', function () {
             img.dataset.loaded = 'true';
@@ -497,7 +498,14 @@
         row.classList.toggle('active', index === state.activeFontIndex);
         var img = row.children[0];
         var preview = state.previews.get(font.id);
-        if (preview) {
+        if (preview && fontList.fast) {
+            // Flying past: no image loads for rows that are gone a frame later.
+            if (img.getAttribute('src') !== preview.src && img.hasAttribute('src')) {
+                img.removeAttribute('srcset');
+                img.removeAttribute('src');
+                img.dataset.loaded = 'false';
+            }
+        } else if (preview) {
             if (img.getAttribute('src') !== preview.src) {
                 img.dataset.loaded = 'false';
                 if (preview.src2x) {
@@ -1094,6 +1102,9 @@
             createRow: createFontRow,
             renderRow: renderFontRow,
             afterRender: syncActiveDescendant,
+            onSettle: function () {
+                fontList.refresh();
+            },
             onRangeChange: function () {
                 requestPreviews(false);
             }

@@ -18,6 +18,12 @@
         this.free = [];
         this.lastRange = '';
         this.rangeTimer = 0;
+        // Scrolling by more than half a viewport a frame is "fast": rows may leave costly content
+        // out until the list settles (onSettle).
+        this.fast = false;
+        this.lastTop = 0;
+        this.settleTimer = 0;
+        this.onSettle = options.onSettle || null;
 
         this.spacer = document.createElement('div');
         this.spacer.className = 'virtual-spacer';
@@ -26,7 +32,18 @@
 
         var self = this;
         viewport.addEventListener('scroll', function () {
+            var top = viewport.scrollTop;
+            self.fast = Math.abs(top - self.lastTop) > viewport.clientHeight / 2;
+            self.lastTop = top;
             self.render();
+            clearTimeout(self.settleTimer);
+            self.settleTimer = setTimeout(function () {
+                var wasFast = self.fast;
+                self.fast = false;
+                if (wasFast && self.onSettle) {
+                    self.onSettle();
+                }
+            }, 100);
         }, { passive: true });
         global.addEventListener('resize', function () {
             self.render();
