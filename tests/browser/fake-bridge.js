@@ -138,8 +138,9 @@ class FakeBridge {
         for (const res of this.clients) {
             res.end();
         }
-        await new Promise((resolve) => this.server.close(resolve));
+        const closed = new Promise((resolve) => this.server.close(resolve));
         this.server.closeAllConnections();
+        await closed;
         fs.rmSync(this.dir, { recursive: true, force: true });
     }
 
