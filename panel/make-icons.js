@@ -1,6 +1,7 @@
 'use strict';
 // Draws the panel's four menu icons (23 x 23 PNG, a compass-rose "L" mark) into
 // com.lumorand.panel/icons/. Run with node after changing the drawing; the PNGs are committed.
+// encodePng is also used by the browser tests' fake plug-in for its previews.
 
 const fs = require('fs');
 const path = require('path');
@@ -34,6 +35,21 @@ function chunk(type, data) {
     return out;
 }
 
+// A PNG of 8-bit channels; colorType 4 is grey + alpha, 6 RGBA. rows: the filtered scanlines.
+function encodePng(width, height, colorType, rows) {
+    const ihdr = Buffer.alloc(13);
+    ihdr.writeUInt32BE(width, 0);
+    ihdr.writeUInt32BE(height, 4);
+    ihdr[8] = 8;
+    ihdr[9] = colorType;
+    return Buffer.concat([
+        Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
+        chunk('IHDR', ihdr),
+        chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))),
+        chunk('IEND', Buffer.alloc(0))
+    ]);
+}
+
 // Coverage of the mark at a pixel, 0..1: a ring with an "L" inside.
 function coverage(x, y) {
     const cx = (SIZE - 1) / 2;
@@ -56,27 +72,21 @@ function icon(grey) {
         }
         rows.push(row);
     }
-    const ihdr = Buffer.alloc(13);
-    ihdr.writeUInt32BE(SIZE, 0);
-    ihdr.writeUInt32BE(SIZE, 4);
-    ihdr[8] = 8;
-    ihdr[9] = 6; // RGBA
-    return Buffer.concat([
-        Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
-        chunk('IHDR', ihdr),
-        chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))),
-        chunk('IEND', Buffer.alloc(0))
-    ]);
+    return encodePng(SIZE, SIZE, 6, rows);
 }
 
-fs.mkdirSync(OUT, { recursive: true });
-// Light interface: a dark mark; dark interface: a light one. Roll-over is the stronger shade.
-const icons = {
-    'icon-normal.png': 80,
-    'icon-rollover.png': 20,
-    'icon-dark-normal.png': 190,
-    'icon-dark-rollover.png': 245
-};
-for (const [name, grey] of Object.entries(icons)) {
-    fs.writeFileSync(path.join(OUT, name), icon(grey));
+module.exports = { encodePng };
+
+if (require.main === module) {
+    fs.mkdirSync(OUT, { recursive: true });
+    // Light interface: a dark mark; dark interface: a light one. Roll-over is the stronger shade.
+    const icons = {
+        'icon-normal.png': 80,
+        'icon-rollover.png': 20,
+        'icon-dark-normal.png': 190,
+        'icon-dark-rollover.png': 245
+    };
+    for (const [name, grey] of Object.entries(icons)) {
+        fs.writeFileSync(path.join(OUT, name), icon(grey));
+    }
 }

@@ -9,7 +9,7 @@ const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const zlib = require('zlib');
+const { encodePng } = require('../../panel/make-icons');
 
 const PANEL_TO_PLUGIN = 'com.lumorand.PanelToPlugin';
 const PLUGIN_TO_PANEL = 'com.lumorand.PluginToPanel';
@@ -20,31 +20,6 @@ const CONTENT_TYPES = {
     '.css': 'text/css; charset=utf-8', '.png': 'image/png', '.svg': 'image/svg+xml',
     '.xml': 'application/xml', '.json': 'application/json'
 };
-
-const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
-    let c = n;
-    for (let k = 0; k < 8; k++) {
-        c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-    }
-    return c >>> 0;
-});
-
-function crc32(buf) {
-    let c = 0xffffffff;
-    for (const b of buf) {
-        c = CRC_TABLE[(c ^ b) & 0xff] ^ (c >>> 8);
-    }
-    return (c ^ 0xffffffff) >>> 0;
-}
-
-function chunk(type, data) {
-    const out = Buffer.alloc(12 + data.length);
-    out.writeUInt32BE(data.length, 0);
-    out.write(type, 4, 'ascii');
-    data.copy(out, 8);
-    out.writeUInt32BE(crc32(out.subarray(4, 8 + data.length)), 8 + data.length);
-    return out;
-}
 
 // A grey-and-alpha PNG whose dark bars differ from font to font (a stand-in for a rendered name).
 function previewPng(fontID, scale) {
@@ -61,17 +36,7 @@ function previewPng(fontID, scale) {
         }
         rows.push(row);
     }
-    const ihdr = Buffer.alloc(13);
-    ihdr.writeUInt32BE(width, 0);
-    ihdr.writeUInt32BE(height, 4);
-    ihdr[8] = 8; // bit depth
-    ihdr[9] = 4; // grey + alpha
-    return Buffer.concat([
-        Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
-        chunk('IHDR', ihdr),
-        chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))),
-        chunk('IEND', Buffer.alloc(0))
-    ]);
+    return encodePng(width, height, 4, rows);
 }
 
 const LOCATION_WORDS = ['desktop', 'system', 'google', 'typekit', ''];
