@@ -36,7 +36,8 @@ async function openPanel(browser, bridge, { width = 320, height = 560, theme = '
     const standIn = fs.readFileSync(STAND_IN, 'utf8');
     await page.addInitScript({
         content: `window.__PORTOLAN_BRIDGE__ = ${JSON.stringify(bridge.url)};\n${standIn}\n` +
-            (theme !== 'dark' ? `window.__adobe_cep_stand_in__.setTheme(${JSON.stringify(theme)});\n` : '') + init
+            (theme !== 'dark' ? `window.__adobe_cep_stand_in__.setTheme(${JSON.stringify(theme)});\n` : '') +
+            init
     });
     await page.goto(bridge.url + '/index.html');
     page.close = ((close) => async () => {

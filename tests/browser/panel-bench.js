@@ -105,7 +105,8 @@ const fmt = (v) => v.toFixed(2);
         });
         await big.page.waitForTimeout(300);
         const wheel = stats(await frameTimes(big.page, 4 * 36, 300));
-        console.log(`scrolling 1,200 rows at 4 rows a frame (previews loading): median ${fmt(wheel.median)} ms, ` +
+        console.log('scrolling 1,200 rows at 4 rows a frame (previews loading): ' +
+            `median ${fmt(wheel.median)} ms, ` +
             `p95 ${fmt(wheel.p95)} ms (ratio ${fmt(wheel.p95 / idle.p95)} to the idle p95)`);
         const rows = await big.page.$$eval('#font-list [role=option]', (els) => els.length);
         const asked = big.bridge.messages(32).length;

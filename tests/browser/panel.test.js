@@ -41,6 +41,16 @@ function rows(page) {
     })).sort((a, b) => a.top - b.top));
 }
 
+// Every preview in the DOM has loaded.
+function allPreviewsLoaded() {
+    return [...document.querySelectorAll('#font-list img.preview')].every((i) => i.dataset.loaded === 'true');
+}
+
+function waitForText(page, selector, pattern) {
+    return page.waitForFunction(([s, p]) => new RegExp(p).test(document.querySelector(s).textContent),
+        [selector, pattern.source]);
+}
+
 function badge(page, id) {
     return page.getAttribute(`#font-list [data-font-id="${id}"] .badge`, 'data-state');
 }
@@ -64,13 +74,15 @@ describe('start-up', () => {
 
             const lists = await page.$$eval('#smart-lists [role=option]', (els) =>
                 els.map((e) => [e.dataset.smartListId, e.textContent, e.getAttribute('aria-selected')]));
-            assert.deepEqual(lists, [['1', 'All fonts', 'false'], ['2', 'Posters', 'true'], ['3', 'Books', 'false']]);
+            assert.deepEqual(lists,
+                [['1', 'All fonts', 'false'], ['2', 'Posters', 'true'], ['3', 'Books', 'false']]);
             assert.equal((await bridge.waitFor((m) => m.messageID === 40)).smartListID, 2);
 
             const shown = await rows(page);
             const expected = bridge.fonts.filter((f) => f.id % 10 === 2);
             assert.deepEqual(shown.map((r) => [r.id, r.name]), expected.map((f) => [f.id, f.name]));
-            assert.deepEqual(shown.map((r) => r.state), expected.map((f) => (f.activated ? 'active' : 'inactive')));
+            assert.deepEqual(shown.map((r) => r.state),
+                expected.map((f) => (f.activated ? 'active' : 'inactive')));
 
             // The file is deleted with exactly the URL the plug-in sent.
             const url = JSON.parse(sentTo(bridge, 41)[0].slice(1, -1)).filename;
@@ -80,13 +92,13 @@ describe('start-up', () => {
             const ask = await bridge.waitFor((m) => m.messageID === 32);
             assert.equal(ask.smartListID, 2);
             assert.deepEqual([...ask.highPriorityFontIDs].sort((a, b) => a - b), expected.map((f) => f.id));
-            await page.waitForFunction(() =>
-                [...document.querySelectorAll('#font-list img.preview')].every((i) => i.dataset.loaded === 'true'));
+            await page.waitForFunction(allPreviewsLoaded);
             const src = (await rows(page))[0].src;
             assert.equal(decodeURIComponent(src.slice(`${bridge.url}/host-file/`.length)),
                 'file://C:/Users/Designer/AppData/Local/Temp/Lumorand/preview-2.png');
 
-            const keys = (await page.evaluate(() => window.__adobe_cep_stand_in__.keyInterest())).map((k) => k.keyCode);
+            const interest = await page.evaluate(() => window.__adobe_cep_stand_in__.keyInterest());
+            const keys = interest.map((k) => k.keyCode);
             for (const k of [9, 13, 27, 32, 33, 34, 35, 36, 37, 38, 39, 40]) {
                 assert.ok(keys.includes(k), `key ${k} registered`);
             }
@@ -99,7 +111,8 @@ describe('start-up', () => {
     });
 
     test('a long list keeps few rows; rows scrolled into view get their previews first', async () => {
-        await withPanel({ bridge: { fonts: 3000, selection: 1, answerLowPriority: false } }, async (page, bridge) => {
+        const bridgeOptions = { fonts: 3000, selection: 1, answerLowPriority: false };
+        await withPanel({ bridge: bridgeOptions }, async (page, bridge) => {
             const first = await bridge.waitFor((m) => m.messageID === 32);
             assert.ok(first.highPriorityFontIDs.length > 0 && first.highPriorityFontIDs.length < 30);
             assert.equal(first.highPriorityFontIDs.length + first.fontIDs.length, 3000);
@@ -145,7 +158,8 @@ describe('activation', () => {
             await waitForBadge(page, 22, 'error');
             const alert = await page.textContent('[role=alert]#message');
             assert.match(alert, /conflicts/);
-            assert.ok(alert.includes(bridge.fontById.get(22).name) && alert.includes(bridge.fontById.get(42).name));
+            assert.ok(alert.includes(bridge.fontById.get(22).name), alert);
+            assert.ok(alert.includes(bridge.fontById.get(42).name), alert);
 
             bridge.send({ messageID: 46, fontID: 32, isConflictError: false });
             await waitForBadge(page, 32, 'error');
@@ -192,7 +206,8 @@ describe('smart lists', () => {
             await page.click('#smart-lists [data-smart-list-id="3"]');
             await bridge.waitFor((m) => m.messageID === 40 && m.smartListID === 3);
             await page.click('#smart-list-query');
-            const box = (kind, id) => `#query-dialog input[type=checkbox][data-kind="${kind}"][data-id="${id}"]`;
+            const box = (kind, id) =>
+                `#query-dialog input[type=checkbox][data-kind="${kind}"][data-id="${id}"]`;
             await page.waitForSelector(box('set', 3) + ':checked');
             assert.ok(await page.isChecked(box('smartset', 1)));
             assert.match(await page.textContent('#query-members'), /Book fonts[\s\S]*Garamonds/);
@@ -262,7 +277,7 @@ describe('state and progress', () => {
             bridge.send({ messageID: 62 });
             bridge.send({ messageID: 64 });
             await page.waitForSelector(`${status}[data-online="true"]`);
-            await page.waitForFunction(() => /Server workgroups/.test(document.querySelector('#status').textContent));
+            await waitForText(page, '#status', /Server workgroups/);
 
             // Web fonts: on through 9, reported by 22; no access disables the switch.
             const sw = '#web-fonts[role=switch]';
@@ -283,7 +298,7 @@ describe('state and progress', () => {
             bridge.send({ messageID: 43 });
             await bridge.waitFor((m) => m.messageID === 10, { after: mark });
             await bridge.waitFor((m) => m.messageID === 40 && m.smartListID === 1, { after: mark });
-            await page.waitForFunction(() => /Sign-in changed/.test(document.querySelector('#status').textContent));
+            await waitForText(page, '#status', /Sign-in changed/);
             assert.ok(bridge.received.slice(mark).filter((m) => m.messageID === 38).length >= 2);
         });
     });
@@ -346,22 +361,27 @@ describe('bad input', () => {
             const junk = path.join(bridge.dir, 'junk.tmp');
             fs.writeFileSync(junk, Buffer.from([0, 1, 2, 9, 9, 10, 255, 254, 9, 10, 0x31, 9]));
             bridge.hostFiles.set('file:///home/designer/junk.tmp', junk);
-            const raw = ['', 'garbage', '(', '()', '([1,2])', '(null)', '("text")', '({"messageID":"24"})', '({})',
-                '({"messageID":24,"fontIDs":[2', '{"messageID":1e400}'];
+            const raw = ['', 'garbage', '(', '()', '([1,2])', '(null)', '("text")', '({"messageID":"24"})',
+                '({})', '({"messageID":24,"fontIDs":[2', '{"messageID":1e400}'];
             raw.forEach((r) => bridge.sendRaw(r));
             const messages = [
                 { messageID: 99 }, { messageID: -1 }, { messageID: 2.5 },
                 { messageID: 41 }, { messageID: 41, filename: 5 }, { messageID: 41, fontIDs: 'x' },
                 { messageID: 41, filename: 'file:///C:/nowhere/missing.tmp' },
                 { messageID: 41, filename: 'file:///home/designer/junk.tmp' },
-                { messageID: 32 }, { messageID: 32, fonts: [null, 1, 'x', { fontID: 'a' }, { fontID: 2, pngFilename: 7 }] },
-                { messageID: 24 }, { messageID: 24, fontIDs: null }, { messageID: 25, fontIDs: [1, '2', null, {}] },
+                { messageID: 32 },
+                { messageID: 32, fonts: [null, 1, 'x', { fontID: 'a' }, { fontID: 2, pngFilename: 7 }] },
+                { messageID: 24 }, { messageID: 24, fontIDs: null },
+                { messageID: 25, fontIDs: [1, '2', null, {}] },
                 { messageID: 46 }, { messageID: 46, fontID: 'x', isConflictError: 'yes' },
-                { messageID: 38, smartLists: 'x' }, { messageID: 38, smartLists: [null, { smartListID: 'a' }, 3] },
-                { messageID: 39 }, { messageID: 39, smartList: 5 }, { messageID: 39, smartList: { smartListID: 'x' } },
+                { messageID: 38, smartLists: 'x' },
+                { messageID: 38, smartLists: [null, { smartListID: 'a' }, 3] },
+                { messageID: 39 }, { messageID: 39, smartList: 5 },
+                { messageID: 39, smartList: { smartListID: 'x' } },
                 { messageID: 37, listDefinition: '%%%not base64' }, { messageID: 37, listDefinition: 12 },
                 { messageID: 36, smartListID: 1, setIDs: 'x' },
-                { messageID: 52, stepIndex: 'x', numSteps: null, text: 5 }, { messageID: 53 }, { messageID: 69 },
+                { messageID: 52, stepIndex: 'x', numSteps: null, text: 5 },
+                { messageID: 53 }, { messageID: 69 },
                 { messageID: 30, isEnabled: 'no' }, { messageID: 11, width: -5, height: 'x' },
                 { messageID: 18, selection: 'x' }, { messageID: 20 }, { messageID: 10, isEnabled: [] },
                 { messageID: 58, canAccessGoogleFonts: {} }, { messageID: 22, extra: 1 }
@@ -373,7 +393,8 @@ describe('bad input', () => {
             await page.waitForSelector('#smart-lists [data-smart-list-id="2"]');
             assert.equal(await page.$$eval('#smart-lists [role=option]', (els) => els.length), 2);
             // The list emptied by a bad 38 is chosen again and read again.
-            const reload = bridge.received.indexOf(await bridge.waitFor((m) => m.messageID === 40, { after: 9 }));
+            const reloaded = await bridge.waitFor((m) => m.messageID === 40, { after: 9 });
+            const reload = bridge.received.indexOf(reloaded);
             await bridge.waitFor((m) => m.messageID === 13 && m.filename.startsWith('file:///C:/Users/'),
                 { after: reload });
 
@@ -384,30 +405,31 @@ describe('bad input', () => {
             assert.deepEqual((await rows(page)).map((r) => r.state),
                 ['active', 'active', 'active', 'inactive', 'inactive']);
             const deleted = bridge.received.filter((m) => m.messageID === 13).map((m) => m.filename);
-            assert.ok(deleted.includes('file:///home/designer/junk.tmp'), 'even an unreadable file is given back');
+            assert.ok(deleted.includes('file:///home/designer/junk.tmp'),
+                'even an unreadable file is given back');
             bridge.send({ messageID: 41, filename: 'file:///C:/nowhere/missing.tmp' });
-            await page.waitForFunction(() => /could not be read/.test(document.querySelector('#message').textContent));
+            await waitForText(page, '#message', /could not be read/);
             assert.equal(await page.getAttribute('#status', 'data-enabled'), 'true');
         });
     });
 });
 
 describe('look', () => {
-    test('dark and light themes follow the host, legible and without serious accessibility faults', async () => {
+    test('dark and light themes follow the host, legible, with no serious accessibility fault', async () => {
         await withPanel({ bridge: { fonts: 40, selection: 2 } }, async (page, bridge) => {
             await page.addScriptTag({ path: path.join(DEPS, 'axe-core', 'axe.min.js') });
             bridge.send({ messageID: 52, text: 'Synchronising fonts', stepIndex: 1, numSteps: 4 });
             bridge.send({ messageID: 46, fontID: 12, isConflictError: true, conflictID: 2 });
             await page.waitForSelector('#progress progress');
-            await page.waitForFunction(() =>
-                [...document.querySelectorAll('#font-list img.preview')].every((i) => i.dataset.loaded === 'true'));
+            await page.waitForFunction(allPreviewsLoaded);
             const look = () => page.evaluate(() => ({
                 theme: document.documentElement.dataset.theme,
                 bg: getComputedStyle(document.body).backgroundColor,
                 fg: getComputedStyle(document.body).color
             }));
             const serious = async () => {
-                const result = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
+                const result = await page.evaluate(() =>
+                    window.axe.run(document, { resultTypes: ['violations'] }));
                 return result.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
                     .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
             };

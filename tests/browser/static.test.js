@@ -15,7 +15,8 @@ const EXTENSION = path.join(REPO, 'panel', 'com.lumorand.panel');
 function xmlElements(xml) {
     const out = [];
     const stack = [];
-    const tag = /<!--[\s\S]*?-->|<\?[\s\S]*?\?>|<(\/?)([\w:.-]+)((?:\s+[\w:.-]+\s*=\s*"[^"]*")*)\s*(\/?)>|([^<]+)/g;
+    const tag = new RegExp(['<!--[\\s\\S]*?-->', '<\\?[\\s\\S]*?\\?>',
+        '<(\\/?)([\\w:.-]+)((?:\\s+[\\w:.-]+\\s*=\\s*"[^"]*")*)\\s*(\\/?)>', '([^<]+)'].join('|'), 'g');
     let m;
     while ((m = tag.exec(xml)) !== null) {
         if (m[5] !== undefined) {
@@ -82,7 +83,8 @@ describe('the manifest', () => {
         const main = one('Resources/MainPath').text;
         assert.ok(fs.statSync(path.join(EXTENSION, main)).isFile(), main);
         const icons = all('Icons/Icon');
-        assert.deepEqual(icons.map((i) => i.attrs.Type).sort(), ['DarkNormal', 'DarkRollOver', 'Normal', 'RollOver']);
+        assert.deepEqual(icons.map((i) => i.attrs.Type).sort(),
+            ['DarkNormal', 'DarkRollOver', 'Normal', 'RollOver']);
         for (const icon of icons) {
             const bytes = fs.readFileSync(path.join(EXTENSION, icon.text));
             assert.equal(bytes.subarray(1, 4).toString('ascii'), 'PNG', icon.text);
@@ -121,13 +123,16 @@ describe('scripts', () => {
 
     test('the page loads every script of the extension', () => {
         const html = fs.readFileSync(path.join(EXTENSION, 'index.html'), 'utf8');
-        const loaded = [...html.matchAll(/<script src="([^"]+)"><\/script>/g)].map((m) => path.join(EXTENSION, m[1]));
+        const loaded = [...html.matchAll(/<script src="([^"]+)"><\/script>/g)]
+            .map((m) => path.join(EXTENSION, m[1]));
         assert.deepEqual(loaded.sort(), files.filter((f) => f.startsWith(EXTENSION)).sort());
     });
 
     test('the check rejects later syntax', () => {
-        for (const later of ['a?.b;', 'a ?? b;', 'var o = {...p};', 'class C { x = 1; }', 'async function f() { for await (const x of y) {} }']) {
-            assert.throws(() => parse2017(later), SyntaxError, later);
+        const later = ['a?.b;', 'a ?? b;', 'var o = {...p};', 'class C { x = 1; }',
+            'async function f() { for await (const x of y) {} }'];
+        for (const code of later) {
+            assert.throws(() => parse2017(code), SyntaxError, code);
         }
         assert.doesNotThrow(() => parse2017('async function f() { await g(); }'));
     });
