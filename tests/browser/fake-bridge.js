@@ -387,7 +387,7 @@ class FakeBridge {
             const conflict = this.conflicts.get(m.fontID);
             if (conflict !== undefined) {
                 this.send({ messageID: 46, fontID: m.fontID, conflictID: conflict, isConflictError: true });
-            } else if (this.activateAtOnce !== false) {
+            } else {
                 const family = this.familyOf(m.fontID);
                 family.forEach((f) => {
                     this.fontById.get(f).activated = 1;
