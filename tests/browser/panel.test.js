@@ -24,6 +24,7 @@ async function withPanel(options, fn) {
         await page.waitForSelector('#font-list [role=option]');
         await fn(page, bridge);
         assert.deepEqual(page.errors.map(String), [], 'no page errors');
+        assert.equal(await page.evaluate(() => window.LumorandPanel.faults()), 0, 'no handler failed');
     } finally {
         await page.close();
         await bridge.close();

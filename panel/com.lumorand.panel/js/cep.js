@@ -16,6 +16,17 @@
         return h && typeof h === 'object' ? h : null;
     }
 
+    var faultHandler = null;
+
+    // A handler that threw: the panel goes on, and the fault is counted and logged.
+    function reportFault(e) {
+        if (faultHandler) {
+            faultHandler(e);
+        } else if (global.console) {
+            global.console.warn('Lumorand: event handler failed:', e && e.message);
+        }
+    }
+
     function isPlainObject(value) {
         return value !== null && typeof value === 'object' && !Array.isArray(value);
     }
@@ -67,9 +78,7 @@
             try {
                 handler(event || {});
             } catch (e) {
-                if (global.console) {
-                    global.console.warn('Lumorand: event handler failed:', e && e.message);
-                }
+                reportFault(e);
             }
         };
         h.addEventListener(type, listener);
@@ -188,6 +197,9 @@
         onThemeChange: onThemeChange,
         registerKeyInterest: registerKeyInterest,
         resize: resize,
-        extensionId: extensionId
+        extensionId: extensionId,
+        onFault: function (handler) {
+            faultHandler = handler;
+        }
     };
 })(window);

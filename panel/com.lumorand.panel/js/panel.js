@@ -74,6 +74,15 @@
     };
 
     var router = new P.Router(Cep.send);
+    var faults = 0;
+
+    // Handlers check what they read, so a fault here is a bug: counted (the tests look) and logged.
+    function recordFault(e) {
+        faults++;
+        if (global.console) {
+            global.console.warn('Lumorand: a message handler failed:', e && e.message);
+        }
+    }
     var fontList;
 
     function $(id) {
@@ -1109,6 +1118,10 @@
                 requestPreviews(false);
             }
         });
+        router.onError = function (id, e) {
+            recordFault(e);
+        };
+        Cep.onFault(recordFault);
         applySkin(Cep.skin());
         Cep.onThemeChange(applySkin);
         routeMessages();
@@ -1133,6 +1146,11 @@
         send(MSG.GET_ALL_SMART_LISTS);
     }
 
-    global.LumorandPanel = { version: PANEL_VERSION };
+    global.LumorandPanel = {
+        version: PANEL_VERSION,
+        faults: function () {
+            return faults;
+        }
+    };
     start();
 })(window);
