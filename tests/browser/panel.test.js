@@ -235,9 +235,10 @@ describe('smart lists', () => {
 
             await page.click('#smart-list-delete');
             await page.waitForSelector('#confirm-dialog:not([hidden])');
+            const beforeDelete = bridge.received.length;
             await page.click('#confirm-ok');
             assert.equal((await bridge.waitFor((m) => m.messageID === 34)).smartListID, 10);
-            await bridge.waitFor((m) => m.messageID === 38, { after: bridge.received.length - 1 });
+            await bridge.waitFor((m) => m.messageID === 38, { after: beforeDelete });
             await page.waitForSelector('#smart-lists [data-smart-list-id="10"]', { state: 'detached' });
             assert.equal(await page.$$eval('#smart-lists [role=option]', (els) => els.length), 3);
         });
@@ -359,6 +360,7 @@ describe('keyboard', () => {
 describe('bad input', () => {
     test('malformed messages cause no page error and the panel goes on working', async () => {
         await withPanel({ bridge: { fonts: 40, selection: 2 } }, async (page, bridge) => {
+            const startedWith = bridge.received.length; // the start-up's 40 included
             const junk = path.join(bridge.dir, 'junk.tmp');
             fs.writeFileSync(junk, Buffer.from([0, 1, 2, 9, 9, 10, 255, 254, 9, 10, 0x31, 9]));
             bridge.hostFiles.set('file:///home/designer/junk.tmp', junk);
@@ -394,7 +396,7 @@ describe('bad input', () => {
             await page.waitForSelector('#smart-lists [data-smart-list-id="2"]');
             assert.equal(await page.$$eval('#smart-lists [role=option]', (els) => els.length), 2);
             // The list emptied by a bad 38 is chosen again and read again.
-            const reloaded = await bridge.waitFor((m) => m.messageID === 40, { after: 9 });
+            const reloaded = await bridge.waitFor((m) => m.messageID === 40, { after: startedWith });
             const reload = bridge.received.indexOf(reloaded);
             await bridge.waitFor((m) => m.messageID === 13 && m.filename.startsWith('file:///C:/Users/'),
                 { after: reload });
