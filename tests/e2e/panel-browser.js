@@ -59,11 +59,20 @@ function pluginMessages() {
     const transcript = fs.readFileSync(path.join(dir, 'photoshop.txt'), 'utf8');
     return [...transcript.matchAll(/^panel message \d+: \((.*)\)$/gm)].map((m) => JSON.parse(m[1]));
 }
-// What the bridge recorded of the page's events: the message IDs the panel sent.
-function panelRequests() {
+// What the bridge recorded of the page's events: the messages the panel sent.
+function panelMessages() {
     const transcript = fs.readFileSync(path.join(dir, 'plugplug.txt'), 'utf8');
     return [...transcript.matchAll(/^bridge: panel event .* data "(.*)" posted$/gm)]
-        .map((m) => JSON.parse(JSON.parse(`"${m[1]}"`)).messageID);
+        .map((m) => JSON.parse(JSON.parse(`"${m[1]}"`)));
+}
+const panelRequests = () => panelMessages().map((m) => m.messageID);
+// The file a file URL of the plug-in names ("file:///C:/...": the Wine prefix's drive C).
+function urlFile(url) {
+    const [, drive, rest] = /^file:\/\/\/?([A-Za-z]):(.*)$/.exec(url) || [];
+    if (!drive) {
+        throw new Error(`not a file URL of a drive: ${url}`);
+    }
+    return drive.toLowerCase() === 'z' ? rest : path.join(env('E2E_PREFIX'), 'drive_c', rest);
 }
 async function until(what, condition, timeoutMs = 15000) {
     const end = Date.now() + timeoutMs;
@@ -92,13 +101,18 @@ async function rowIds(page) {
     return sorted(await rows(page).evaluateAll((els) => els.map((el) => Number(el.dataset.fontId))));
 }
 const steps = [
-    ['the handshake: the status line, the panel asked for its state', async (page) => {
-        await page.locator('#status').waitFor();
-        await until('the panel sent 66 (its start-up)', () => panelRequests().includes(66));
-        await until('the plug-in answered 66 with 20',
-            () => pluginMessages().some((m) => m.messageID === 20));
-        expect('the status is not enabled', (await page.getAttribute('#status', 'data-enabled')) === 'true');
-        expect('the status line is empty', (await page.textContent('#status')).trim() !== '');
+    ['the handshake: the panel asks for its state, the plug-in answers, the status says so', async (page) => {
+        await until('the panel sent 66 (its start-up) and 38 (the smart lists)',
+            () => [66, 38].every((id) => panelRequests().includes(id)));
+        await until('the plug-in answered with 20 and 38', () => [20, 38].every(
+            (id) => pluginMessages().some((m) => m.messageID === id)));
+        await page.waitForSelector('#status[data-enabled="true"][data-online="true"]');
+        await until('the status line says enabled and online', async () => {
+            const status = await page.textContent('#status');
+            return /enabled/i.test(status) && /online/i.test(status);
+        });
+        expect('smart lists are shown before any was made',
+            (await page.locator('#smart-lists [role="option"]').count()) === 0);
     }],
     ['a smart list created in the panel is one of the core\'s, and chosen', async (page) => {
         await nameDialog(page, '#smart-list-new', 'Headlines');
@@ -151,6 +165,30 @@ const steps = [
             list.fonts.length === 6 && list.fonts.includes(cantarellId) && list.fonts.includes(carlitoId));
         expect('the rows are not the core\'s list',
             JSON.stringify(await rowIds(page)) === JSON.stringify(sorted(list.fonts)));
+    }],
+    ['Home and Enter in the font list activate the first row\'s family', async (page) => {
+        const first = page.locator('#font-list [role="option"][data-font-id]').first();
+        const id = Number(await first.getAttribute('data-font-id'));
+        const family = catalog().get(id).split('-')[0];
+        const ofFamily = (names) => [...names].filter((name) => name.split('-')[0] === family);
+        expect(`${family} is active before`, ofFamily(activeFonts()).length === 0);
+        await page.focus('#font-list');
+        await page.keyboard.press('Home');
+        await page.keyboard.press('Enter');
+        await page.waitForSelector(`#font-list [data-font-id="${id}"] .badge[data-state="active"]`);
+        await until(`the core has ${family} active`,
+            () => ofFamily(activeFonts()).length >= 2);
+    }],
+    ['every font-list file was read, then handed back with its exact URL and deleted', async () => {
+        const sent = pluginMessages().filter((m) => m.messageID === 41 && m.filename).map((m) => m.filename);
+        expect(`${sent.length} font-list files sent`, sent.length >= 2);
+        await until('13 for every file sent', () => {
+            const back = panelMessages().filter((m) => m.messageID === 13).map((m) => m.filename);
+            return sent.every((url) => back.includes(url));
+        });
+        expect('the font-list files\' folder is not found',
+            sent.every((url) => fs.existsSync(path.dirname(urlFile(url)))));
+        await until('the files are gone', () => sent.every((url) => !fs.existsSync(urlFile(url))));
     }],
     ['screenshots in Photoshop\'s dark and light themes', screenshots],
     ['renamed and deleted, in the core and in the panel', async (page) => {

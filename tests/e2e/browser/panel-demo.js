@@ -31,8 +31,8 @@ async function main() {
         const file = path.join(dir, 'panel-demo.png');
         await page.screenshot({ path: file });
         const shown = await listed.count();
-        console.log(`panel      the Lumorand panel in headless chromium: the smart list "Font Library" of ${count} ` +
-            `fonts, ${shown} of those in view active; screenshot ${file}`);
+        console.log('panel      the Lumorand panel in headless chromium: the smart list "Font Library" of ' +
+            `${count} fonts, ${shown} of those in view active; screenshot ${file}`);
     } finally {
         await browser.close();
     }
