@@ -1,6 +1,6 @@
 'use strict';
 // The panel page in chromium against the running stack (panel-browser.sh starts it):
-//   node panel-browser.js --set SET_ID --carlito FONT_ID --cantarell FONT_ID
+//   node panel-browser.js --set SET_ID --carlito FONT_ID --cantarell FONT_ID --conflicting FONT_ID
 // Environment: E2E_BRIDGE (the bridge's address), E2E_DIR (the scenario's folder: transcripts,
 // the core's configuration, screenshots), E2E_REPO, E2E_BIN and E2E_PREFIX (typehold-ctl under
 // Wine). Each step checks the page and what happened behind it; the first failing step ends the
@@ -26,6 +26,7 @@ for (let i = 2; i + 1 < process.argv.length; i += 2) {
 const setId = Number(args.set);
 const carlitoId = Number(args.carlito);
 const cantarellId = Number(args.cantarell);
+const conflictingId = Number(args.conflicting); // a second Caladea-Regular, in the Archive workgroup
 
 // --- Behind the page ------------------------------------------------------------------------------
 const ctlArgs = (list) => [env('E2E_PREFIX'), path.join(env('E2E_BIN'), 'typehold-ctl.exe'), ...list];
@@ -189,6 +190,19 @@ const steps = [
         expect('the font-list files\' folder is not found',
             sent.every((url) => fs.existsSync(path.dirname(urlFile(url)))));
         await until('the files are gone', () => sent.every((url) => !fs.existsSync(urlFile(url))));
+    }],
+    ['a font the core refuses (a conflict) gets an error badge and the reason', async (page) => {
+        await addToQuery(page, [['workgroup', 6]]);
+        const row = page.locator(`#font-list [role="option"][data-font-id="${conflictingId}"]`);
+        await row.waitFor();
+        const message = async () => (await page.textContent('#message')).trim();
+        expect('the message line speaks before any failure', (await message()) === '');
+        await row.click();
+        await page.waitForSelector(`#font-list [data-font-id="${conflictingId}"] .badge[data-state="error"]`);
+        await until('the message line says why', async () => (await message()) !== '');
+        expect('46 did not name the font as a conflict', pluginMessages().some(
+            (m) => m.messageID === 46 && m.fontID === conflictingId && m.isConflictError === true));
+        expect('the archived Caladea is active', !activeFonts().has('Caladea-Regular'));
     }],
     ['screenshots in Photoshop\'s dark and light themes', screenshots],
     ['renamed and deleted, in the core and in the panel', async (page) => {
