@@ -130,6 +130,20 @@ e2e_start_core() {
 # (awk reads to the end: a reader that stops early would fail the pipeline with SIGPIPE.)
 e2e_font_id() { e2e_ctl fonts | tr -d '\r' | awk -F'\t' -v name="$1" '$2 == name && !found { print $1; found = 1 }'; }
 
+# Another revision of a TrueType font (its 'head' table's modification time changed): the same
+# PostScript name in another file, a conflict for the font manager when both are in its catalog.
+e2e_font_revision() { # SOURCE DESTINATION
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+for i in range(struct.unpack(">H", data[4:6])[0]):
+    tag, _, offset, _ = struct.unpack(">4sIII", data[12 + 16 * i:28 + 16 * i])
+    if tag == b"head":
+        data[offset + 35] ^= 0x5A
+open(sys.argv[2], "wb").write(data)
+PY
+}
+
 # Whether fonts are in the core's system font table (active for the machine) now.
 e2e_expect_active() {
     local name

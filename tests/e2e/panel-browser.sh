@@ -7,18 +7,10 @@
 source "$(dirname "$0")/e2e-lib.sh"
 
 e2e_layout
-# Another revision of Caladea-Regular (its 'head' table's modification time changed) in a second
-# workgroup: two fonts of one PostScript name, a conflict the font manager reports.
+# Another revision of Caladea-Regular in a second workgroup: two fonts of one PostScript name, a
+# conflict the font manager reports.
 mkdir -p "$E2E_DIR/archive"
-python3 - "$E2E_FONTS/fonts-crosextra-caladea/Caladea-Regular.ttf" "$E2E_DIR/archive/Caladea-Regular.ttf" <<'PY'
-import struct, sys
-data = bytearray(open(sys.argv[1], "rb").read())
-for i in range(struct.unpack(">H", data[4:6])[0]):
-    tag, _, offset, _ = struct.unpack(">4sIII", data[12 + 16 * i:28 + 16 * i])
-    if tag == b"head":
-        data[offset + 35] ^= 0x5A
-open(sys.argv[2], "wb").write(data)
-PY
+e2e_font_revision "$E2E_FONTS/fonts-crosextra-caladea/Caladea-Regular.ttf" "$E2E_DIR/archive/Caladea-Regular.ttf"
 e2e_core_config <<JSON
 {"fontFolders": ["$(jsonpath "$E2E_FONTS")"], "systemFonts": false,
  "workgroups": [{"id": 1, "name": "Font Library", "type": 3},
