@@ -33,6 +33,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -173,6 +174,22 @@ void ServeDispatch(const httplib::Request& request, httplib::Response& response)
     SendJson(response, 200, "{\"result\":0}");
 }
 
+// The file's content as the response, or 404 for a missing file or a folder.
+void SendFile(const std::string& file, const std::string& type, httplib::Response& response)
+{
+    std::ifstream in(Wide(file).c_str(), std::ios::binary);
+    const DWORD attributes = GetFileAttributesW(Wide(file).c_str());
+    if (!in || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        response.status = 404;
+        response.set_content("not found\n", "text/plain; charset=utf-8");
+        return;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    response.set_content(content.str(), type.c_str());
+}
+
 void ServeFile(const Bridge* bridge, const httplib::Request& request, httplib::Response& response)
 {
     std::string file;
@@ -184,17 +201,7 @@ void ServeFile(const Bridge* bridge, const httplib::Request& request, httplib::R
         response.set_content("refused: " + why + "\n", "text/plain; charset=utf-8");
         return;
     }
-    std::ifstream in(Wide(file).c_str(), std::ios::binary);
-    const DWORD attributes = GetFileAttributesW(Wide(file).c_str());
-    if (!in || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    {
-        response.status = 404;
-        response.set_content("not found\n", "text/plain; charset=utf-8");
-        return;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    response.set_content(content.str(), PanelContentType(file).c_str());
+    SendFile(file, PanelContentType(file), response);
 }
 
 // GET /host-file/<the URL, escaped as one path component>: the file a file URL names, when the
@@ -221,18 +228,8 @@ void ServeHostFile(const httplib::Request& request, httplib::Response& response)
         response.set_content("refused: " + why + "\n", "text/plain; charset=utf-8");
         return;
     }
-    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-    std::ifstream in(Wide(path).c_str(), std::ios::binary);
-    if (!in || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    {
-        response.status = 404;
-        response.set_content("not found\n", "text/plain; charset=utf-8");
-        return;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
     response.set_header("Cache-Control", "no-cache");
-    response.set_content(content.str(), HostFileContentType(path).c_str());
+    SendFile(path, HostFileContentType(path), response);
 }
 
 DWORD WINAPI BridgeThread(void* parameter)
@@ -248,13 +245,11 @@ DWORD WINAPI BridgeThread(void* parameter)
 
 void BridgePublish(const OwnedEvent& event)
 {
+    std::vector<std::string> urls = FileUrlsInEventData(event.data);
     {
         std::lock_guard<std::mutex> lock(sLogMutex);
         sEventLog.push_back(EventToJson(event));
-        for (std::string& url : FileUrlsInEventData(event.data))
-        {
-            sSentFileUrls.insert(std::move(url));
-        }
+        sSentFileUrls.insert(std::make_move_iterator(urls.begin()), std::make_move_iterator(urls.end()));
     }
     sLogChanged.notify_all();
 }
