@@ -216,6 +216,17 @@ const steps = [
         await until('the core has no smart list', () => smartLists().length === 0);
         await until('the panel shows none', async () => (await listOption(page, 'Titles').count()) === 0);
     }],
+    ['the web fonts switch turns them on in the core', async (page) => {
+        const state = path.join(dir, 'Lumorand', 'config', 'typehold-state.plist');
+        const enabled = () =>
+            /<key>googleWebFontsEnabled<\/key>\s*<true\/>/.test(fs.readFileSync(state, 'utf8'));
+        expect('web fonts are on before', !enabled() &&
+            (await page.getAttribute('#web-fonts', 'aria-checked')) === 'false');
+        await page.click('#web-fonts');
+        await page.waitForSelector('#web-fonts[aria-checked="true"]');
+        expect('9 was not sent', panelRequests().includes(9));
+        await until('the core has web fonts on', enabled);
+    }],
     ['a replication\'s progress bar moves, then goes', async (page) => {
         const replication = spawn(wineRun, ctlArgs(['replicate', 'bulk', '4', '700']), { stdio: 'ignore' });
         const ended = new Promise((resolve) => replication.on('exit', resolve));
