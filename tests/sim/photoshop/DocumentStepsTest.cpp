@@ -173,6 +173,12 @@ TEST_F(DocumentStepsTest, MissingFontsTheirWindowsAndTheirReplacement)
             "Helvetica-BoldOblique", "Palatino-Italic"]},
         {"do": "do-it", "oper": 5, "expect": {"descriptor": {"Clsd": 2}}},
         {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 0, "messageBoxes": 0}},
+        {"do": "wait", "ms": 100},
+        {"do": "expect-dialog-keys", "document": "poster.psd", "closedBy": "Escape posted to the window",
+            "window": ["down Escape", "up Escape"], "button": ["down Escape", "up Escape"]},
+        {"do": "expect-dialog-keys", "document": "poster.psd", "kind": "messageBox",
+            "closedBy": "Return posted to the window", "window": ["down Return", "up Return"],
+            "button": ["down Return", "up Return"]},
         {"do": "fail-next-play", "count": 1},
         {"do": "do-it", "oper": 4, "expect": {"descriptor": {"UpdL": -128, "RplS": 0}}},
         {"do": "expect-fonts", "document": "poster.psd", "replaced": ["ArialMT", "Courier"]},
@@ -333,7 +339,8 @@ TEST_F(DocumentStepsTest, KillsProcessesByNameAndReportsFailedChecks)
                              name + R"(", "expect": {"count": 1}},
         {"do": "expect-documents", "documents": [], "active": null},
         {"do": "expect-fonts", "document": "nothing.psd", "missing": []},
-        {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 1}, "timeoutMs": 200}
+        {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 1}, "timeoutMs": 200},
+        {"do": "expect-dialog-keys", "document": "nothing.psd", "window": []}
     ]})");
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
     DWORD victimExit = 0;
@@ -348,5 +355,7 @@ TEST_F(DocumentStepsTest, KillsProcessesByNameAndReportsFailedChecks)
     EXPECT_TRUE(
         Has("EXPECTATION FAILED step 5 (wait-until): still not after 200 ms: 0 missing-fonts dialog(s) "
             "and 0 message box(es) open, expected 1 and any"));
-    EXPECT_EQ(3u, Count("EXPECTATION FAILED"));
+    EXPECT_TRUE(Has("EXPECTATION FAILED step 6 (expect-dialog-keys): no missing-fonts dialog for "
+                    "\"nothing.psd\" was opened"));
+    EXPECT_EQ(4u, Count("EXPECTATION FAILED"));
 }
