@@ -198,12 +198,14 @@ TEST_F(DocumentStepsTest, MissingFontsTheirWindowsAndTheirReplacement)
         {"do": "quit"}
     ]})");
     EXPECT_EQ(0, exitCode) << mTranscript;
-    EXPECT_TRUE(
-        Has("open \"" + poster +
-            "\" as 1001: fonts [Times-Bold, Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
-            "Palatino-Italic]; missing [Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
-            "Palatino-Italic]\nmissing-fonts dialog for \"poster.psd\" (1001) opened\nmessage box for "
-            "\"poster.psd\" (1001) opened"))
+    EXPECT_TRUE(Has(
+        "open \"" + poster +
+        "\" as 1001: fonts [Times-Bold, Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
+        "Palatino-Italic]; missing [Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
+        "Palatino-Italic]\nmissing-fonts dialog for \"poster.psd\" (1001) opened\nmissing-fonts dialog for "
+        "\"poster.psd\" (1001): title \"Missing Fonts\", button \"Cancel\"\nmessage box for \"poster.psd\" "
+        "(1001) opened\nmessage box for \"poster.psd\" (1001): title \"Adobe Photoshop CC 2020\", button "
+        "\"OK\""))
         << mTranscript;
     EXPECT_TRUE(Has("open \"" + broken + "\" as 1002: fonts []; missing [] (cannot read its fonts: "));
     EXPECT_TRUE(Has("WM_FONTCHANGE: system font table re-read: 3 font(s)"));
