@@ -1,15 +1,17 @@
 #include "CommandLine.h"
 
+#include "AlertTexts.h"
 #include "VersionResource.h"
 
 #include <charconv>
 
 const char* const kSimUsage =
     "usage: photoshop-sim --plugins <folder> --scenario <file.json> --transcript <file>\n"
-    "                     [--host-version a.b.c.d] [--timer-ms N]\n"
+    "                     [--host-version a.b.c.d] [--timer-ms N] [--language en|de|fr|es|pt|it|ja]\n"
     "  Loads the plug-ins of the folder the way Photoshop does and plays the scenario in the main\n"
     "  window's message loop (WM_TIMER every N ms, 16 by default), writing what happened to the\n"
     "  transcript. --host-version runs a copy of this program whose version resource says a.b.c.d.\n"
+    "  --language: the language of Photoshop's missing-fonts dialog (English by default).\n"
     "  Exit code: 0 all expectations held, 1 an expectation failed, 2 usage or scenario errors,\n"
     "  3 the process crashed inside a plug-in.\n";
 
@@ -40,6 +42,10 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
         else if (option == "--host-version")
         {
             target = &options.mHostVersion;
+        }
+        else if (option == "--language")
+        {
+            target = &options.mLanguage;
         }
         else if (option != "--timer-ms")
         {
@@ -72,6 +78,11 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     {
         error = "--host-version needs a version a.b.c.d (numbers up to 65535), not '" + options.mHostVersion +
                 "'";
+        return false;
+    }
+    if (FindAlertLanguage(options.mLanguage) == nullptr)
+    {
+        error = "--language needs one of " + AlertLanguageCodes() + ", not '" + options.mLanguage + "'";
         return false;
     }
     for (const auto& [value, name] :

@@ -2,6 +2,7 @@
 // photoshop-sim's command line:
 //   photoshop-sim --plugins <folder> --scenario <file.json> --transcript <file>
 //                 [--host-version a.b.c.d] [--timer-ms N]
+//                 [--language en|de|fr|es|pt|it|ja]
 
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct SimOptions
     std::string mTranscriptPath;
     std::string mHostVersion; // empty: this executable's own version
     unsigned mTimerMs = 16;
+    std::string mLanguage = "en"; // of the missing-fonts dialog (AlertTexts.h)
     bool mHelp = false;
 };
 

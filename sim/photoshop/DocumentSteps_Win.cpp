@@ -229,7 +229,8 @@ class DocumentStage
 {
 public:
     DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders,
-                  const std::map<std::string, SimSession::Condition>& conditions);
+                  const std::map<std::string, SimSession::Condition>& conditions,
+                  const AlertLanguage& language);
     ~DocumentStage();
 
     void Register(ScenarioPlayer& player, const std::shared_ptr<DocumentStage>& self);
@@ -256,6 +257,7 @@ private:
     bool CheckPlays(const JsonNode& node, std::string& problem, std::string& error);
     bool CheckInstalled(const JsonNode& node, std::string& problem, std::string& error);
     bool CheckDialogs(const JsonNode& node, std::string& problem, std::string& error);
+    bool CheckDialogKeys(const JsonNode& node, std::string& problem, std::string& error);
 
     // The document a "document" parameter names (title, path or ID), or the active one when
     // the parameter is absent and not required. Null with error when there is none.
@@ -265,7 +267,7 @@ private:
     std::string FontTablePath() const;
     // The document's font names from its file, with a note when they cannot be read.
     std::vector<std::string> ReadFonts(const std::string& path, std::string& note);
-    void OpenAlert(FontAlertWindow::Kind kind, const SimDocument& document);
+    void OpenAlert(FontAlertWindow::Kind kind, const SimDocument& document, const AlertLanguage& language);
     OSErr ReplaceSubstitutes();
 
     PhotoshopHost& mHost;
@@ -273,6 +275,7 @@ private:
     DocumentList mDocuments;
     InstalledFonts mFonts;
     std::string mTableProblem;
+    const AlertLanguage& mLanguage;
     std::vector<std::unique_ptr<FontAlertWindow>> mAlerts;
     // Copies of the fonts of documents with alert windows, as they were when the window opened
     // (the document may be closed before its window).
@@ -284,11 +287,12 @@ private:
 };
 
 DocumentStage::DocumentStage(PhotoshopHost& host, const std::vector<std::string>& machineFontFolders,
-                             const std::map<std::string, SimSession::Condition>& conditions)
+                             const std::map<std::string, SimSession::Condition>& conditions,
+                             const AlertLanguage& language)
     : mHost(host), mTranscript(host.GetTranscript()),
       mDocuments([](const SimDocument& document)
                  { return MakeFileAlias(document.mPath, document.mStaleAlias); }),
-      mConditions(conditions)
+      mLanguage(language), mConditions(conditions)
 {
     mFonts.ScanMachineFonts(machineFontFolders);
     std::string folders;
@@ -304,7 +308,8 @@ DocumentStage::DocumentStage(PhotoshopHost& host, const std::vector<std::string>
                {"expect-fonts", &DocumentStage::CheckFonts},
                {"expect-plays", &DocumentStage::CheckPlays},
                {"expect-installed", &DocumentStage::CheckInstalled},
-               {"expect-dialogs", &DocumentStage::CheckDialogs}};
+               {"expect-dialogs", &DocumentStage::CheckDialogs},
+               {"expect-dialog-keys", &DocumentStage::CheckDialogKeys}};
 
     mHost.SetGetHandler([this](const ActionReferenceData& reference, ActionDescriptorData& result,
                                std::string& why) { return mDocuments.Get(reference, result, why); });
@@ -363,6 +368,15 @@ void DocumentStage::Register(ScenarioPlayer& player, const std::shared_ptr<Docum
     {
         player.AddStep(name, [self, check = check](Step& step) { return self->Expect(step, check); });
     }
+    // A closed alert window goes at the next tick, once the keys still queued for it have come.
+    player.AddTickHook(
+        [self]
+        {
+            for (const auto& alert : self->mAlerts)
+            {
+                alert->DestroyIfClosed();
+            }
+        });
     player.AddFinisher(
         [self]
         {
@@ -479,12 +493,13 @@ SimDocument* DocumentStage::DocumentParameter(const JsonNode& node, bool require
     return document;
 }
 
-void DocumentStage::OpenAlert(FontAlertWindow::Kind kind, const SimDocument& document)
+void DocumentStage::OpenAlert(FontAlertWindow::Kind kind, const SimDocument& document,
+                              const AlertLanguage& language)
 {
     mAlertFonts[document.mID] = document.mFonts;
     std::string error;
     auto alert = FontAlertWindow::Open(
-        kind, document.mID, document.mTitle, document.mMissingAtOpen,
+        kind, language, document.mID, document.mTitle, document.mMissingAtOpen,
         [this](const FontAlertWindow& window, const std::string& how)
         {
             RefreshFontTable();
@@ -493,6 +508,14 @@ void DocumentStage::OpenAlert(FontAlertWindow::Kind kind, const SimDocument& doc
                              std::to_string(window.DocumentID()) + ") closed by " + how +
                              "; fonts all installed: " + (installed ? "yes" : "no"));
         },
+        [this](const FontAlertWindow& window, bool toButton, const std::string& key)
+        {
+            mTranscript.Line("key message to the " + window.Describe() + " for " +
+                             Quoted(window.DocumentTitle()) + " (" + std::to_string(window.DocumentID()) +
+                             ")" +
+                             (toButton ? ", its button " + Quoted(window.ButtonText()) : std::string()) +
+                             ": " + key + (window.IsOpen() ? "" : " (closed by then)"));
+        },
         error);
     if (alert == nullptr)
     {
@@ -500,6 +523,8 @@ void DocumentStage::OpenAlert(FontAlertWindow::Kind kind, const SimDocument& doc
         return;
     }
     mTranscript.Line(alert->Describe() + " for " + DescribeDocument(document) + " opened");
+    mTranscript.Line(alert->Describe() + " for " + DescribeDocument(document) + ": title " +
+                     Quoted(alert->Title()) + ", button " + Quoted(alert->ButtonText()));
     mAlerts.push_back(std::move(alert));
 }
 
@@ -514,11 +539,20 @@ StepStatus DocumentStage::Open(Step& step)
     bool stale = false;
     bool dialog = true;
     bool messageBox = false;
+    std::string languageCode = mLanguage.mCode;
     if (!ReadPath(node, "path", path, true, error) || !ReadString(node, "title", title, false, error) ||
+        !ReadString(node, "language", languageCode, false, error) ||
         !ReadBool(node, "staleAlias", stale, error) || !ReadBool(node, "missingFontsDialog", dialog, error) ||
         !ReadBool(node, "missingFontsMessageBox", messageBox, error))
     {
         step.Error(error);
+        return StepStatus::kDone;
+    }
+    // The dialog's language for this document only (--language for the others).
+    const AlertLanguage* language = FindAlertLanguage(languageCode);
+    if (language == nullptr)
+    {
+        step.Error("\"language\" is one of " + AlertLanguageCodes() + ", not " + Quoted(languageCode));
         return StepStatus::kDone;
     }
     std::error_code code;
@@ -552,11 +586,11 @@ StepStatus DocumentStage::Open(Step& step)
     {
         if (dialog)
         {
-            OpenAlert(FontAlertWindow::Kind::kMissingFonts, added);
+            OpenAlert(FontAlertWindow::Kind::kMissingFonts, added, *language);
         }
         if (messageBox)
         {
-            OpenAlert(FontAlertWindow::Kind::kMessageBox, added);
+            OpenAlert(FontAlertWindow::Kind::kMessageBox, added, *language);
         }
     }
     return StepStatus::kDone;
@@ -921,7 +955,8 @@ StepStatus DocumentStage::WaitUntil(Step& step)
         !ReadString(condition, "do", kind, true, error) ||
         (mChecks.count(kind) == 0 && mConditions.count(kind) == 0))
     {
-        std::string names = "expect-documents, expect-fonts, expect-plays, expect-installed, expect-dialogs";
+        std::string names = "expect-documents, expect-fonts, expect-plays, expect-installed, expect-dialogs, "
+                            "expect-dialog-keys";
         for (const auto& [name, check] : mConditions)
         {
             names += ", " + name;
@@ -1179,11 +1214,93 @@ bool DocumentStage::CheckDialogs(const JsonNode& node, std::string& problem, std
     }
     return true;
 }
+
+// The key messages that reached one alert window and its button, and how it closed.
+bool DocumentStage::CheckDialogKeys(const JsonNode& node, std::string& problem, std::string& error)
+{
+    std::string document;
+    std::string kind = "dialog";
+    std::vector<std::string> windowKeys;
+    std::vector<std::string> buttonKeys;
+    bool windowGiven = false;
+    bool buttonGiven = false;
+    if (!ReadString(node, "document", document, true, error) ||
+        !ReadString(node, "kind", kind, false, error) ||
+        !ReadStrings(node, "window", windowKeys, windowGiven, error) ||
+        !ReadStrings(node, "button", buttonKeys, buttonGiven, error))
+    {
+        return false;
+    }
+    if (kind != "dialog" && kind != "messageBox")
+    {
+        error = "\"kind\" is \"dialog\" or \"messageBox\", not " + Quoted(kind);
+        return false;
+    }
+    // "closedBy": how it closed, or null for a window still open; absent: not checked.
+    JsonNode closedBy;
+    const bool closedGiven = node.find("closedBy", closedBy);
+    if (closedGiven && !closedBy.is_null() && !closedBy.is_string())
+    {
+        error = "\"closedBy\" is not a string or null";
+        return false;
+    }
+    const FontAlertWindow::Kind wanted =
+        kind == "dialog" ? FontAlertWindow::Kind::kMissingFonts : FontAlertWindow::Kind::kMessageBox;
+    const FontAlertWindow* found = nullptr;
+    for (const auto& alert : mAlerts)
+    {
+        if (alert->GetKind() == wanted && alert->DocumentTitle() == document)
+        {
+            found = alert.get(); // the latest one
+        }
+    }
+    if (found == nullptr)
+    {
+        problem = "no " + std::string(kind == "dialog" ? "missing-fonts dialog" : "message box") + " for " +
+                  Quoted(document) + " was opened";
+        return true;
+    }
+    const auto describe = [](const std::vector<std::string>& keys)
+    {
+        std::string text = "[";
+        for (std::size_t i = 0; i < keys.size(); ++i)
+        {
+            text += (i == 0 ? "" : ", ") + keys[i];
+        }
+        return text + "]";
+    };
+    std::string wrong;
+    if (windowGiven && windowKeys != found->WindowKeys())
+    {
+        wrong +=
+            "; keys to the window " + describe(found->WindowKeys()) + ", expected " + describe(windowKeys);
+    }
+    if (buttonGiven && buttonKeys != found->ButtonKeys())
+    {
+        wrong +=
+            "; keys to the button " + describe(found->ButtonKeys()) + ", expected " + describe(buttonKeys);
+    }
+    if (closedGiven)
+    {
+        const std::string expected = closedBy.is_null() ? std::string() : closedBy.to_string();
+        if (expected != found->ClosedBy())
+        {
+            wrong += "; " + (found->IsOpen() ? std::string("still open") : "closed by " + found->ClosedBy()) +
+                     ", expected " + (expected.empty() ? std::string("open") : "closed by " + expected);
+        }
+    }
+    if (!wrong.empty())
+    {
+        problem = found->Describe() + " for " + Quoted(document) + wrong;
+    }
+    return true;
+}
 } // namespace
 
 void RegisterDocumentSteps(ScenarioPlayer& player, SimSession& session,
-                           const std::vector<std::string>& machineFontFolders)
+                           const std::vector<std::string>& machineFontFolders, const AlertLanguage& language)
 {
-    auto stage = std::make_shared<DocumentStage>(session.mHost, machineFontFolders, session.mConditions);
+    auto stage =
+        std::make_shared<DocumentStage>(session.mHost, machineFontFolders, session.mConditions, language);
     stage->Register(player, stage);
 }

@@ -126,7 +126,7 @@ int main()
     player.SetFailureSource([&host] { return host.FailureCount(); });
     SimSession session{host, options.mPluginsFolder};
     RegisterBasicSteps(player, session);
-    RegisterDocumentSteps(player, session, MachineFontFolders());
+    RegisterDocumentSteps(player, session, MachineFontFolders(), *FindAlertLanguage(options.mLanguage));
     RegisterResponsivenessSteps(player, transcript, options.mTranscriptPath);
     RegisterPanelSteps(player, session);
     if (!player.Load(options.mScenarioPath))

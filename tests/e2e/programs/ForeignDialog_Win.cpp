@@ -1,7 +1,9 @@
 // Another program's "Missing Fonts" dialog, for the scenarios that check that the plug-in leaves
 // other programs' windows alone: a topmost window (first in z-order, so the first a window search
 // finds) titled "Missing Fonts" with a text and a "Cancel" button. It closes the way Photoshop's
-// dialog does in the stand-in: on Escape or Return, a click, or WM_CLOSE.
+// dialog does in the stand-in: on Escape or Return, a click, or WM_CLOSE. Every key message that
+// reaches the window or its button is written to standard output ("foreign-dialog: key message
+// down 0x1b to the window"), so a scenario can tell that nothing was sent to it at all.
 //   foreign-dialog.exe SECONDS READY_FILE STOP_FILE
 // It writes READY_FILE once the window is up, and ends after SECONDS or as soon as STOP_FILE
 // exists. Exit code 0: the dialog was still open at the end; 1: something closed it; 2: usage.
@@ -16,8 +18,20 @@ namespace
 constexpr int kCancelButton = 2;
 bool sClosed = false;
 
+void ReportKey(const char* target, UINT message, WPARAM key)
+{
+    if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP)
+    {
+        std::printf("foreign-dialog: key message %s 0x%02x to the %s\n",
+                    message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? "down" : "up",
+                    static_cast<unsigned>(key), target);
+        std::fflush(stdout);
+    }
+}
+
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    ReportKey("window", message, wParam);
     switch (message)
     {
     case WM_KEYDOWN:
@@ -50,9 +64,13 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 WNDPROC sButtonProc = nullptr;
 LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    ReportKey("button", message, wParam);
     if (message == WM_KEYDOWN && (wParam == VK_ESCAPE || wParam == VK_RETURN))
     {
-        return DialogProc(GetParent(button), message, wParam, lParam);
+        std::printf("foreign-dialog: closed by key 0x%02x posted to its button\n",
+                    static_cast<unsigned>(wParam));
+        DestroyWindow(GetParent(button));
+        return 0;
     }
     return CallWindowProcW(sButtonProc, button, message, wParam, lParam);
 }

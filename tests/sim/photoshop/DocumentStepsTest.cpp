@@ -173,6 +173,12 @@ TEST_F(DocumentStepsTest, MissingFontsTheirWindowsAndTheirReplacement)
             "Helvetica-BoldOblique", "Palatino-Italic"]},
         {"do": "do-it", "oper": 5, "expect": {"descriptor": {"Clsd": 2}}},
         {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 0, "messageBoxes": 0}},
+        {"do": "wait", "ms": 100},
+        {"do": "expect-dialog-keys", "document": "poster.psd", "closedBy": "Escape posted to the window",
+            "window": ["down Escape", "up Escape"], "button": ["down Escape", "up Escape"]},
+        {"do": "expect-dialog-keys", "document": "poster.psd", "kind": "messageBox",
+            "closedBy": "Return posted to the window", "window": ["down Return", "up Return"],
+            "button": ["down Return", "up Return"]},
         {"do": "fail-next-play", "count": 1},
         {"do": "do-it", "oper": 4, "expect": {"descriptor": {"UpdL": -128, "RplS": 0}}},
         {"do": "expect-fonts", "document": "poster.psd", "replaced": ["ArialMT", "Courier"]},
@@ -192,12 +198,14 @@ TEST_F(DocumentStepsTest, MissingFontsTheirWindowsAndTheirReplacement)
         {"do": "quit"}
     ]})");
     EXPECT_EQ(0, exitCode) << mTranscript;
-    EXPECT_TRUE(
-        Has("open \"" + poster +
-            "\" as 1001: fonts [Times-Bold, Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
-            "Palatino-Italic]; missing [Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
-            "Palatino-Italic]\nmissing-fonts dialog for \"poster.psd\" (1001) opened\nmessage box for "
-            "\"poster.psd\" (1001) opened"))
+    EXPECT_TRUE(Has(
+        "open \"" + poster +
+        "\" as 1001: fonts [Times-Bold, Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
+        "Palatino-Italic]; missing [Helvetica-BoldOblique, ArialMT, Courier, Courier-Oblique, "
+        "Palatino-Italic]\nmissing-fonts dialog for \"poster.psd\" (1001) opened\nmissing-fonts dialog for "
+        "\"poster.psd\" (1001): title \"Missing Fonts\", button \"Cancel\"\nmessage box for \"poster.psd\" "
+        "(1001) opened\nmessage box for \"poster.psd\" (1001): title \"Adobe Photoshop CC 2020\", button "
+        "\"OK\""))
         << mTranscript;
     EXPECT_TRUE(Has("open \"" + broken + "\" as 1002: fonts []; missing [] (cannot read its fonts: "));
     EXPECT_TRUE(Has("WM_FONTCHANGE: system font table re-read: 3 font(s)"));
@@ -333,7 +341,8 @@ TEST_F(DocumentStepsTest, KillsProcessesByNameAndReportsFailedChecks)
                              name + R"(", "expect": {"count": 1}},
         {"do": "expect-documents", "documents": [], "active": null},
         {"do": "expect-fonts", "document": "nothing.psd", "missing": []},
-        {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 1}, "timeoutMs": 200}
+        {"do": "wait-until", "condition": {"do": "expect-dialogs", "open": 1}, "timeoutMs": 200},
+        {"do": "expect-dialog-keys", "document": "nothing.psd", "window": []}
     ]})");
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
     DWORD victimExit = 0;
@@ -348,5 +357,7 @@ TEST_F(DocumentStepsTest, KillsProcessesByNameAndReportsFailedChecks)
     EXPECT_TRUE(
         Has("EXPECTATION FAILED step 5 (wait-until): still not after 200 ms: 0 missing-fonts dialog(s) "
             "and 0 message box(es) open, expected 1 and any"));
-    EXPECT_EQ(3u, Count("EXPECTATION FAILED"));
+    EXPECT_TRUE(Has("EXPECTATION FAILED step 6 (expect-dialog-keys): no missing-fonts dialog for "
+                    "\"nothing.psd\" was opened"));
+    EXPECT_EQ(4u, Count("EXPECTATION FAILED"));
 }
