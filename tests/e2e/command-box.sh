@@ -108,8 +108,10 @@ e2e_play <<JSON
     {"do": "expect-file", "path": "\${PORTOLAN_LOG_FILE}", "matches": "Newly opened document detected: '.*coast\\\\.psd'"}},
   {"do": "do-it", "oper": 0, "folderBrowser": "$out2", "expect": {"result": 0}},
   {"do": "run", "program": "$ctl", "arguments": "login off", "expect": {"exitCode": 0}},
-  {"do": "wait", "ms": 1000},
+  {"do": "wait-until", "condition":
+    {"do": "expect-file", "path": "\${LUMORAND_UI_TRANSCRIPT}", "matches": "^messagebox title=609 ", "count": 1}},
   {"do": "do-it", "oper": 0, "expect": {"result": 0}},
+  {"do": "expect-file", "path": "\${LUMORAND_UI_TRANSCRIPT}", "matches": "^messagebox title=609 ", "count": 2},
   {"do": "run", "program": "$ctl", "arguments": "login on", "expect": {"exitCode": 0}},
   {"do": "quit", "expect": {"result": 0}}
 ]}
@@ -188,6 +190,7 @@ e2e_play <<JSON
   {"do": "open", "path": "$harbour", "missingFontsDialog": false},
   {"do": "wait-until", "timeoutMs": 4000, "condition":
     {"do": "expect-installed", "fonts": $harbour_fonts, "installed": true}},
+  {"do": "expect-file", "path": "\${LUMORAND_UI_TRANSCRIPT}", "matches": "^messagebox", "absent": true},
   {"do": "do-it", "oper": 0, "folderBrowser": "$out", "expect": {"result": 0}},
   {"do": "quit", "expect": {"result": 0}}
 ]}
@@ -205,9 +208,12 @@ refused() { # TITLE CONFIG LAYOUT-OPTIONS...
     e2e_layout "$@"
     e2e_default_core_config "$config"
     e2e_install_core
+    # The message comes with the menu item, not before it.
     e2e_play <<'JSON'
 {"steps": [
   {"do": "start", "expect": {"result": 0}, "stopOnFailure": true},
+  {"do": "wait", "ms": 1000},
+  {"do": "expect-file", "path": "${LUMORAND_UI_TRANSCRIPT}", "matches": "^messagebox", "absent": true},
   {"do": "do-it", "oper": 0, "expect": {"result": 0}},
   {"do": "quit", "expect": {"result": 0}}
 ]}
