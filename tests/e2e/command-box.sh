@@ -70,7 +70,8 @@ root=$(collect_root commands)
 mkdir -p "$root/out" "$root/out2"
 out='C:\\command-box\\commands\\out'
 out2='C:\\command-box\\commands\\out2'
-e2e_ui_script <<'UI'
+long_name=$(printf 'Coast%.0s' $(seq 1 60)) # 300 characters
+e2e_ui_script <<UI
 commandbox 2 workgroup 14
 commandbox 3 workgroup 12
 commandbox cancel
@@ -79,8 +80,10 @@ commandbox 4
 commandbox 5
 commandbox 5 workgroup -2
 commandbox 4 workgroup 12
+commandbox 5 workgroup 12
 preferences close
 askstring confirm
+askstring "$long_name"
 UI
 e2e_play <<JSON
 {"steps": [
@@ -107,6 +110,7 @@ e2e_play <<JSON
   {"do": "wait-until", "timeoutMs": 10000, "condition":
     {"do": "expect-file", "path": "\${PORTOLAN_LOG_FILE}", "matches": "Newly opened document detected: '.*coast\\\\.psd'"}},
   {"do": "do-it", "oper": 0, "folderBrowser": "$out2", "expect": {"result": 0}},
+  {"do": "do-it", "oper": 0, "expect": {"result": 0}},
   {"do": "run", "program": "$ctl", "arguments": "login off", "expect": {"exitCode": 0}},
   {"do": "wait-until", "condition":
     {"do": "expect-file", "path": "\${LUMORAND_UI_TRANSCRIPT}", "matches": "^messagebox title=609 ", "count": 1}},
@@ -119,7 +123,7 @@ JSON
 transcript=$E2E_DIR/ui-transcript.txt
 # (Logged out: one message when the core says so, one for the menu item, which shows no box.)
 expect_dialogs "commandbox about commandbox preferences commandbox commandbox commandbox commandbox askstring \
-commandbox messagebox:647 commandbox messagebox:624 messagebox:609 messagebox:609 "
+commandbox messagebox:647 commandbox messagebox:624 commandbox askstring messagebox:627 messagebox:609 messagebox:609 "
 # About and preferences come back to the box, which shows the workgroup picked before them.
 e2e_expect "$transcript" '^commandbox workgroups=\[12 "[^"]+", 14 "[^"]+", -2 "[^"]+"\] current=12 .*-> 2 workgroup=14' 1
 e2e_expect "$transcript" '^commandbox .* current=14 .*-> 3 workgroup=12' 1
@@ -155,10 +159,15 @@ prefs_file | grep -qF '<key>LastCFOFolder</key><string>C:\command-box\commands\o
 # fonts, in the workgroup current then; with all workgroups current no set is made.
 e2e_expect "$transcript" '^askstring title=470 .* initial="harbour\.psd" .*-> "harbour\.psd"' 1
 sets=$(e2e_ctl sets | tr -d '\r')
-[ "$(printf '%s\n' "$sets" | grep -c '^set')" -eq 1 ] || e2e_fail "the core holds other sets than one: $sets"
+[ "$(printf '%s\n' "$sets" | grep -c '^set')" -eq 2 ] || e2e_fail "the core holds other sets than two: $sets"
 ids=$(printf '%s\n' "$sets" | awk -F'\t' '$1 == "set" && $3 == "harbour.psd" && $4 == 12 { print $5 }' \
     | tr ',' '\n' | sort -n | paste -sd, -)
 [ "$ids" = "$harbour_ids" ] || e2e_fail "the set harbour.psd holds fonts '$ids', not the document's '$harbour_ids'"
+# A name too long is cut to 255 characters, and said so; system fonts (DejaVuSans) stay out of a
+# set, and so does a font the font manager could not identify (Caladea-Regular).
+ids=$(printf '%s\n' "$sets" | awk -F'\t' -v name="${long_name:0:255}" '$1 == "set" && $3 == name && $4 == 12 { print $5 }')
+[ "$ids" = "$carlito" ] || e2e_fail "the set of coast.psd holds fonts '$ids', not only Carlito-Bold ($carlito): $sets"
+e2e_expect "$transcript" '^messagebox title=627 .* text=628 ' 1
 # The panel's smart list whose query is that set lists exactly those fonts.
 lists=$(e2e_ctl smartlists | tr -d '\r')
 ids=$(printf '%s\n' "$lists" | awk -F'\t' '$1 == 1 && $2 == "Harbour" { print $3 }' | tr ', ' '\n\n' | grep . \
