@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <chrono>
 #include <set>
@@ -75,6 +74,7 @@ BOOL CALLBACK FindInstruction(HWND child, LPARAM parameter)
     }
     return TRUE;
 }
+
 std::wstring ItemText(HWND tree, HTREEITEM item)
 {
     wchar_t text[260] = {};
