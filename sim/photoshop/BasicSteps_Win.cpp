@@ -1,6 +1,7 @@
 #include "BasicSteps.h"
 
 #include "ActionSuites.h"
+#include "FolderBrowser_Win.h"
 #include "GStringEncodings.h"
 #include "PluginLoader.h"
 #include "ScenarioValues.h"
@@ -215,12 +216,24 @@ StepStatus DoItStep(Step& step, SimSession& session)
     {
         step.Fail("no plug-in is loaded");
     }
+    // A folder browser the plug-in opens is answered with this folder, or cancelled ("cancel" or
+    // no answer) so that it never holds the scenario.
+    std::string folder;
+    if (!StringParameter(step, "folderBrowser", folder, false) || folder == "cancel")
+    {
+        folder.clear();
+    }
     for (HostPlugin* plugin : plugins)
     {
         PIActionDescriptor descriptor = noParameters ? nullptr : ActionObjects::NewDescriptor(input);
         PIActionParameters parameters{playInfo, 0, descriptor};
+        FolderBrowserAnswer browser(folder);
         const SPErr result = session.mHost.Call(*plugin, kPhotoshopCaller, kDoItSelector,
                                                 noParameters ? nullptr : &parameters);
+        for (const std::string& line : browser.Finish())
+        {
+            session.mHost.GetTranscript().Line(line);
+        }
         ExpectResult(step, result, *plugin, "\"Do It\"");
         if (noParameters)
         {

@@ -9,6 +9,8 @@
 //   typehold-ctl fonts                            ID, PostScript name, raw activation, workgroup, path
 //   typehold-ctl activate [--client NAME] ID...   activate as another client (default "ctl")
 //   typehold-ctl deactivate [--client NAME] ID...
+//   typehold-ctl deactivate --everyone ID...      release every client's hold, as the user does in
+//                                                 the font manager's own window
 //   typehold-ctl exit                             ask the core to exit and wait until it has
 //   typehold-ctl freeze [MS]                      the core stops answering its other clients (and
 //                                                 sends no notifications) until thawed, or for MS
@@ -48,7 +50,8 @@ int Usage()
     std::fprintf(
         stderr,
         "usage: typehold-ctl emit TYPE COUNT [FIRST] | replicate KIND [STEPS] [MS] | reload | dump |\n"
-        "       fonts | activate [--client NAME] ID... | deactivate [--client NAME] ID... | exit |\n"
+        "       fonts | activate [--client NAME] ID... | deactivate [--client NAME | --everyone] ID... | "
+        "exit |\n"
         "       freeze [MS] | thaw | google|online|standalone|login on|off |\n"
         "       set NAME [--workgroup ID] ID... | smartset NAME [--workgroup ID] PATTERN... | sets |\n"
         "       smartlists | clicks\n");
@@ -141,6 +144,7 @@ std::string Joined(const std::vector<std::int64_t>& values)
 struct GArguments
 {
     std::string client = "ctl";
+    bool everyone = false;
     bool hasWorkgroup = false;
     long long workgroup = 0;
     std::vector<std::string> words;
@@ -221,6 +225,10 @@ CFMutableDictionaryRef CreateRequest(const std::string& command, const GArgument
     {
         request = GControlConnection::Request(command == "activate" ? "ActivateFonts" : "DeactivateFonts");
         SetInts(request, "ids", numbers);
+        if (arguments.everyone)
+        {
+            SetInt(request, "everyone", 1);
+        }
         SetInt(request, "mode", 1);
         SetInt(request, "persistent", 1);
     }
@@ -287,6 +295,10 @@ int Run(const std::vector<std::string>& commandLine)
         if (commandLine[i] == "--client" && i + 1 < commandLine.size())
         {
             arguments.client = commandLine[++i];
+        }
+        else if (commandLine[i] == "--everyone")
+        {
+            arguments.everyone = true;
         }
         else if (commandLine[i] == "--workgroup" && i + 1 < commandLine.size() &&
                  ParseNumber(commandLine[i + 1].c_str(), arguments.workgroup))

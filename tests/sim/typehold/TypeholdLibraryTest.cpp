@@ -2,6 +2,7 @@
 // Typehold.exe behind it, real font files, real documents and a real pipe.
 
 #include "TypeholdCoreTest.h"
+#include "TypeholdProtocol.h"
 
 #include <gtest/gtest.h>
 
@@ -663,4 +664,65 @@ TEST_F(TypeholdLibraryTest, WorkgroupsPermissionsSetsAndSmartLists)
     std::int32_t conflicts[2] = {7, 7};
     ASSERT_EQ(mLibrary->GetFontConflicts(Facade(), 2, fonts, conflicts), 0u);
     EXPECT_EQ(conflicts[0] + conflicts[1], 0);
+}
+
+// Collecting fonts for output: the catalog's files byte for byte, the report, and the refusals.
+TEST_F(TypeholdLibraryTest, ExportFontsCopiesTheCatalogFilesAndReportsWhatItLeftOut)
+{
+    StartAndConnect(
+        ConfigJSON("", {},
+                   "    {\"id\": 5, \"name\": \"Studio\", \"type\": 3, \"fonts\": [\"Caladea*\"], "
+                   "\"canExport\": false},\n"));
+    const std::uint32_t carlito = FontID("Carlito-Bold");
+    const std::uint32_t liberation = FontID("LiberationSerif-Italic");
+    const std::uint32_t caladea = FontID("Caladea-Regular");
+    ASSERT_NE(carlito, 0u);
+    ASSERT_NE(caladea, 0u);
+    const std::string catalog = TestFontsFolder();
+    const std::string report = typehold::protocol::kCollectReportName;
+
+    // Everything allowed: the files, and a report of them.
+    const std::string folder = WindowsPath(mConfig->Child("out\\poster.psd Fonts"));
+    const std::uint32_t both[2] = {carlito, liberation};
+    ASSERT_EQ(mLibrary->ExportFonts(Facade(), 2, both, folder.c_str(), 0, 0), 0u);
+    EXPECT_EQ(ReadWholeFile(folder + "\\Carlito-Bold.ttf"),
+              ReadWholeFile(catalog + "\\fonts-crosextra-carlito\\Carlito-Bold.ttf"));
+    EXPECT_EQ(ReadWholeFile(folder + "\\LiberationSerif-Italic.ttf"),
+              ReadWholeFile(catalog + "\\fonts-liberation\\LiberationSerif-Italic.ttf"));
+    EXPECT_EQ(ReadWholeFile(folder + "\\" + report),
+              "Fonts collected: 2 of 2\n"
+              "copied\tCarlito-Bold\tCarlito-Bold.ttf\n"
+              "copied\tLiberationSerif-Italic\tLiberationSerif-Italic.ttf\n");
+
+    // A font whose workgroup forbids export and an unknown ID are left out and reported; the
+    // answer is not success.
+    const std::string partial = WindowsPath(mConfig->Child("partial"));
+    const std::uint32_t mixed[3] = {caladea, carlito, 999999};
+    EXPECT_NE(mLibrary->ExportFonts(Facade(), 3, mixed, partial.c_str(), 0, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(PathFromUTF8(partial + "\\Caladea-Regular.ttf")));
+    EXPECT_EQ(ReadWholeFile(partial + "\\Carlito-Bold.ttf"),
+              ReadWholeFile(catalog + "\\fonts-crosextra-carlito\\Carlito-Bold.ttf"));
+    EXPECT_EQ(ReadWholeFile(partial + "\\" + report),
+              "Fonts collected: 1 of 3\n"
+              "not copied\tCaladea-Regular\tits workgroup \"Studio\" does not allow export\n"
+              "copied\tCarlito-Bold\tCarlito-Bold.ttf\n"
+              "not copied\tfont 999999\tnot in the catalog\n");
+
+    // Nothing that may be exported: refused, and no folder made.
+    const std::string refused = WindowsPath(mConfig->Child("refused"));
+    EXPECT_NE(mLibrary->ExportFonts(Facade(), 1, &caladea, refused.c_str(), 0, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(PathFromUTF8(refused)));
+    std::uint32_t yes = 1;
+    ASSERT_EQ(mLibrary->CanExportFonts(Facade(), 2, mixed, &yes), 0u);
+    EXPECT_EQ(yes, 0u);
+
+    // The same font twice is one file; a folder that cannot be made is an error, not a crash.
+    const std::string twice = WindowsPath(mConfig->Child("twice"));
+    const std::uint32_t same[2] = {carlito, carlito};
+    ASSERT_EQ(mLibrary->ExportFonts(Facade(), 2, same, twice.c_str(), 0, 0), 0u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(PathFromUTF8(twice)),
+                            std::filesystem::directory_iterator()),
+              2);
+    const std::string blocked = WindowsPath(mConfig->Child("out\\poster.psd Fonts\\Carlito-Bold.ttf\\below"));
+    EXPECT_NE(mLibrary->ExportFonts(Facade(), 1, &carlito, blocked.c_str(), 0, 0), 0u);
 }

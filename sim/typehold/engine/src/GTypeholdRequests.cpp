@@ -402,40 +402,110 @@ TErrorCode GTypeholdEngine::CanExportFonts(GClientInfo&, CFDictionaryRef args, C
     return CoreErrorCodes::kSuccess;
 }
 
+// Copies the fonts' files into the folder (created when needed) and writes the report
+// protocol::kCollectReportName beside them: a line per font asked for, copied or not and why. Fonts whose
+// workgroup does not allow export and IDs the catalog does not know are left out; when no font may
+// be copied nothing is written and the request is refused. A file holding several of the fonts (a
+// collection) is copied once; another file of the same name gets " (2)", " (3)"... before its
+// extension. The result is success only when every font was copied.
 TErrorCode GTypeholdEngine::ExportFonts(GClientInfo&, CFDictionaryRef args, CFMutableDictionaryRef)
 {
     const std::string folder = MessageString(args, "folder");
-    std::vector<const GFontEntry*> fonts;
-    for (const TUInt32 id : IDs(args, "ids"))
+    const std::vector<TUInt32> ids = IDs(args, "ids");
+    if (folder.empty() || ids.empty())
     {
-        const GFontEntry* font = FindFont(id);
-        if (font == nullptr)
-        {
-            return CoreErrorCodes::kNotFound;
-        }
-        if (!font->canExport)
-        {
-            LogLine(GLogger::kWarning, "Export of font %u refused: its workgroup does not allow it", id);
-            return CoreErrorCodes::kNotSupported;
-        }
-        fonts.push_back(font);
+        return CoreErrorCodes::kInvalidParam;
     }
-    if (folder.empty() || !CreateFolders(folder))
+    struct Outcome
+    {
+        TUInt32 id = 0;
+        const GFontEntry* font = nullptr;
+        std::string copiedAs; // the file name in the folder, when copied
+        std::string reason;   // why not, otherwise
+    };
+    std::vector<Outcome> outcomes;
+    TErrorCode result = CoreErrorCodes::kSuccess;
+    bool anyExportable = false;
+    for (const TUInt32 id : ids)
+    {
+        Outcome outcome;
+        outcome.id = id;
+        outcome.font = FindFont(id);
+        if (outcome.font == nullptr)
+        {
+            outcome.reason = "not in the catalog";
+            result = CoreErrorCodes::kNotFound;
+        }
+        else if (!outcome.font->canExport)
+        {
+            outcome.reason = "its workgroup \"" + outcome.font->workgroupName + "\" does not allow export";
+            result = CoreErrorCodes::kNotSupported;
+        }
+        else
+        {
+            anyExportable = true;
+        }
+        outcomes.push_back(outcome);
+    }
+    if (!anyExportable)
+    {
+        LogLine(GLogger::kWarning, "Export to %s refused: none of the %u fonts may be exported",
+                folder.c_str(), static_cast<unsigned>(ids.size()));
+        return result;
+    }
+    if (!CreateFolders(folder))
     {
         LogLine(GLogger::kWarning, "Export folder '%s' cannot be created", folder.c_str());
         return GFileSystem::kDirectoryNotFound;
     }
-    for (const GFontEntry* font : fonts)
+    std::map<std::string, std::string> sourceOfName; // file name in the folder -> source file
+    unsigned copied = 0;
+    for (Outcome& outcome : outcomes)
     {
-        std::string error;
-        if (!CopyFileReplacing(font->Face().filePath, JoinPath(folder, font->Face().fileName), error))
+        if (outcome.font == nullptr || !outcome.font->canExport)
         {
-            LogLine(GLogger::kError, "Export of %s failed: %s", font->Face().filePath.c_str(), error.c_str());
-            return CoreErrorCodes::kError;
+            continue;
         }
+        const FontFace& face = outcome.font->Face();
+        std::string name = face.fileName;
+        for (int n = 2; sourceOfName.count(name) != 0 && sourceOfName[name] != face.filePath; ++n)
+        {
+            const std::size_t dot = face.fileName.rfind('.');
+            const std::string stem = dot == std::string::npos ? face.fileName : face.fileName.substr(0, dot);
+            const std::string extension = dot == std::string::npos ? "" : face.fileName.substr(dot);
+            name = stem + " (" + std::to_string(n) + ")" + extension;
+        }
+        std::string error;
+        if (sourceOfName.count(name) == 0 && !CopyFileReplacing(face.filePath, JoinPath(folder, name), error))
+        {
+            LogLine(GLogger::kError, "Export of %s failed: %s", face.filePath.c_str(), error.c_str());
+            outcome.reason = "could not copy " + face.filePath + ": " + error;
+            result = CoreErrorCodes::kError;
+            continue;
+        }
+        sourceOfName[name] = face.filePath;
+        outcome.copiedAs = name;
+        ++copied;
     }
-    LogLine(GLogger::kInfo, "%u fonts exported to %s", static_cast<unsigned>(fonts.size()), folder.c_str());
-    return CoreErrorCodes::kSuccess;
+    std::string report =
+        "Fonts collected: " + std::to_string(copied) + " of " + std::to_string(ids.size()) + "\n";
+    for (const Outcome& outcome : outcomes)
+    {
+        const std::string font = outcome.font != nullptr ? outcome.font->Face().postScriptName
+                                                         : "font " + std::to_string(outcome.id);
+        report += outcome.copiedAs.empty() ? "not copied\t" + font + "\t" + outcome.reason + "\n"
+                                           : "copied\t" + font + "\t" + outcome.copiedAs + "\n";
+    }
+    std::string error;
+    if (!WriteFileAtomically(JoinPath(folder, protocol::kCollectReportName), report, error))
+    {
+        LogLine(GLogger::kError, "The export report in %s could not be written: %s", folder.c_str(),
+                error.c_str());
+        result = result == CoreErrorCodes::kSuccess ? CoreErrorCodes::kError : result;
+    }
+    LogLine(GLogger::kInfo, "%u of %u fonts exported to %s", copied, static_cast<unsigned>(ids.size()),
+            folder.c_str());
+    return result;
 }
 
 // --- Sets ---------------------------------------------------------------------------------------
@@ -581,11 +651,18 @@ TErrorCode GTypeholdEngine::PreviewActivateFonts(GClientInfo& client, CFDictiona
 TErrorCode GTypeholdEngine::DeactivateFonts(GClientInfo& client, CFDictionaryRef args, CFMutableDictionaryRef)
 {
     const std::set<TUInt32> before = ActiveFontIDs();
+    // typehold-ctl may release every client's hold, as the user does in the font manager's window.
+    const bool everyone =
+        MessageBool(args, "everyone") && client.key.rfind(protocol::kControlClientPrefix, 0) == 0;
     for (const TUInt32 id : IDs(args, "ids"))
     {
         const auto held = mHolds.find(id);
         if (held != mHolds.end())
         {
+            if (everyone)
+            {
+                held->second.clear();
+            }
             held->second.erase(client.key);
             if (held->second.empty())
             {

@@ -61,6 +61,8 @@ constexpr const char* kControlClientPrefix = "typehold-ctl:";
 // Column identifiers of the permissions GetPermission answers.
 constexpr const char* kColumnActivateAcrossWorkgroups = "Permission.ActivateAcrossWorkgroups";
 constexpr const char* kColumnExportFonts = "Permission.ExportFonts";
+// The report ExportFonts writes into the folder it copied the fonts to.
+constexpr const char* kCollectReportName = "Fonts collected.txt";
 
 // Exit codes of Typehold.exe.
 constexpr int kExitNormal = 0;
