@@ -279,6 +279,29 @@ e2e_expect() { # FILE REGEX [COUNT]
 }
 e2e_expect_absent() { e2e_expect "$1" "$2" 0; }
 
+# Another program (foreign-dialog.exe) shows a top-level "Missing Fonts" window with a Cancel
+# button for at most SECONDS; returns once the window is up. What it receives goes to
+# $E2E_DIR/foreign-dialog.txt.
+e2e_foreign_dialog_start() { # SECONDS
+    local ready=$E2E_DIR/foreign-ready tries
+    E2E_FOREIGN_STOP=$E2E_DIR/foreign-stop
+    (cd "$E2E_DIR" && wine_run "$E2E_BIN/foreign-dialog.exe" "$1" "$(winpath "$ready")" \
+        "$(winpath "$E2E_FOREIGN_STOP")" >"$E2E_DIR/foreign-dialog.txt" 2>&1) &
+    E2E_FOREIGN_PID=$!
+    for tries in $(seq 1 80); do
+        [ -f "$ready" ] && return 0
+        sleep 0.5
+    done
+    e2e_fail "the other program's window did not come up"
+}
+# Ends the other program; a window that was closed before that fails the scenario.
+e2e_foreign_dialog_stop() {
+    local status=0
+    touch "$E2E_FOREIGN_STOP"
+    wait "$E2E_FOREIGN_PID" || status=$?
+    [ $status -eq 0 ] || e2e_fail "the other program's window was closed: $(cat "$E2E_DIR/foreign-dialog.txt")"
+}
+
 # Checks the font-usage slug of a saved document with independent readers (slug-check.js).
 e2e_slug_check() { # DOCUMENT ORIGINAL FONT_FOLDER [NAME...]
     NODE_PATH=${PORTOLAN_DEPS_DIR:-$E2E_REPO/.deps}/node/node_modules node "$E2E_REPO/tests/e2e/slug-check.js" "$@" \

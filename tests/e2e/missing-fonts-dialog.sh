@@ -116,16 +116,7 @@ echo "-- $((SECONDS - started)) s"
 e2e_layout --case en-message-box-other-program
 e2e_default_core_config
 e2e_install_core
-ready=$E2E_DIR/foreign-ready
-stop=$E2E_DIR/foreign-stop
-(cd "$E2E_DIR" && wine_run "$E2E_BIN/foreign-dialog.exe" 120 "$(winpath "$ready")" "$(winpath "$stop")" \
-    >"$E2E_DIR/foreign-dialog.txt" 2>&1) &
-foreign=$!
-for tries in $(seq 1 80); do
-    [ -f "$ready" ] && break
-    sleep 0.5
-done
-[ -f "$ready" ] || e2e_fail "the other program's window did not come up"
+e2e_foreign_dialog_start 120
 e2e_play <<JSON
 {"steps": [
   {"do": "start", "expect": {"result": 0}, "stopOnFailure": true},
@@ -143,10 +134,7 @@ e2e_play <<JSON
   {"do": "quit", "expect": {"result": 0}}
 ]}
 JSON
-touch "$stop"
-status=0
-wait $foreign || status=$?
-[ $status -eq 0 ] || e2e_fail "the other program's window was closed: $(cat "$E2E_DIR/foreign-dialog.txt")"
+e2e_foreign_dialog_stop
 e2e_expect_absent "$E2E_DIR/foreign-dialog.txt" 'key message'
 e2e_expect "$E2E_DIR/foreign-dialog.txt" 'still open at the end' 1
 expect_closed en.psd 'Missing Fonts' Cancel
