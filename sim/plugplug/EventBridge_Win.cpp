@@ -53,12 +53,25 @@ struct Bridge
 std::mutex sBridgeMutex;
 Bridge* sBridge = nullptr; // the running bridge; its thread deletes it
 
-// The host-side events since the process started, as JSON, for the page's event stream.
-std::mutex sLogMutex;
-std::condition_variable sLogChanged;
-std::vector<std::string> sEventLog;
-// The file URLs in the data of those events: the host's files the page may read (same lock).
-std::set<std::string> sSentFileUrls;
+// The host-side events since the library was loaded, as JSON, for the page's event stream.
+struct EventLog
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+    // The file URLs in the data of those events: the host's files the page may read.
+    std::set<std::string> fileUrls;
+};
+
+// Made as the library loads and deleted only when it is unloaded, never at process exit: the
+// process's other threads are then ended wherever they were, maybe inside a lock of the
+// threading runtime, and destroying the condition variable would wait on that lock forever.
+EventLog* sLog = new EventLog;
+
+EventLog& Log()
+{
+    return *sLog;
+}
 
 HMODULE ThisModule()
 {
@@ -134,12 +147,13 @@ void ServeEvents(const Bridge* bridge, const httplib::Request& request, httplib:
                 text = ": event stream of the host's events\n\n";
             }
             {
-                std::unique_lock<std::mutex> lock(sLogMutex);
-                sLogChanged.wait_for(lock, std::chrono::milliseconds(200),
-                                     [&] { return next < sEventLog.size() || bridge->stopping; });
-                for (; next < sEventLog.size(); ++next)
+                EventLog& log = Log();
+                std::unique_lock<std::mutex> lock(log.mutex);
+                log.changed.wait_for(lock, std::chrono::milliseconds(200),
+                                     [&] { return next < log.events.size() || bridge->stopping; });
+                for (; next < log.events.size(); ++next)
                 {
-                    text += "id: " + std::to_string(next + 1) + "\ndata: " + sEventLog[next] + "\n\n";
+                    text += "id: " + std::to_string(next + 1) + "\ndata: " + log.events[next] + "\n\n";
                 }
             }
             if (bridge->stopping)
@@ -214,8 +228,9 @@ void ServeHostFile(const httplib::Request& request, httplib::Response& response)
     std::string why;
     bool sent = false;
     {
-        std::lock_guard<std::mutex> lock(sLogMutex);
-        sent = sSentFileUrls.count(url) != 0;
+        EventLog& log = Log();
+        std::lock_guard<std::mutex> lock(log.mutex);
+        sent = log.fileUrls.count(url) != 0;
     }
     if (!sent)
     {
@@ -246,12 +261,13 @@ DWORD WINAPI BridgeThread(void* parameter)
 void BridgePublish(const OwnedEvent& event)
 {
     std::vector<std::string> urls = FileUrlsInEventData(event.data);
+    EventLog& log = Log();
     {
-        std::lock_guard<std::mutex> lock(sLogMutex);
-        sEventLog.push_back(EventToJson(event));
-        sSentFileUrls.insert(std::make_move_iterator(urls.begin()), std::make_move_iterator(urls.end()));
+        std::lock_guard<std::mutex> lock(log.mutex);
+        log.events.push_back(EventToJson(event));
+        log.fileUrls.insert(std::make_move_iterator(urls.begin()), std::make_move_iterator(urls.end()));
     }
-    sLogChanged.notify_all();
+    log.changed.notify_all();
 }
 
 bool BridgeStart()
@@ -324,11 +340,18 @@ void BridgeStop()
     Bridge* bridge = sBridge;
     sBridge = nullptr;
     StandInRecord("bridge stopping");
+    EventLog& log = Log();
     {
-        std::lock_guard<std::mutex> logLock(sLogMutex);
+        std::lock_guard<std::mutex> logLock(log.mutex);
         bridge->stopping = true;
     }
-    sLogChanged.notify_all();
+    log.changed.notify_all();
     CloseHandle(bridge->thread);
     bridge->server.stop(); // the thread ends by itself and deletes the bridge
+}
+
+void BridgeUnload()
+{
+    delete sLog;
+    sLog = nullptr;
 }

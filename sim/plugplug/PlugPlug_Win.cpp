@@ -332,8 +332,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         // does). The window goes when this is its thread; a window of another thread is left
         // (its messages would call into the unloaded library, so nothing may be posted to it).
         CloseWindow();
+        BridgeUnload();
     }
-    // At process exit (reserved not null) the other threads are gone already: nothing is joined
-    // or freed.
+    // At process exit (reserved not null) the other threads are gone already, ended wherever they
+    // were: nothing is joined or freed.
     return TRUE;
 }

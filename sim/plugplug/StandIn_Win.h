@@ -29,3 +29,5 @@ void BridgeStop();
 // Every event the host side dispatches, kept for the page's event stream (from the start of the
 // process, whether the bridge runs or not).
 void BridgePublish(const OwnedEvent& event);
+// Frees what the bridge kept; only when the library is unloaded (the bridge is not running then).
+void BridgeUnload();
