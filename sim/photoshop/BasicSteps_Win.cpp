@@ -641,15 +641,8 @@ StepStatus ExpectFileStep(Step& step)
 {
     std::string problem;
     std::string error;
-    if (!CheckFile(step.Node(), problem, error))
-    {
-        step.Error(error);
-    }
-    else if (!problem.empty())
-    {
-        step.Fail(problem);
-    }
-    return StepStatus::kDone;
+    const bool made = CheckFile(step.Node(), problem, error);
+    return step.Conclude(made, problem, error);
 }
 
 void FinishSession(SimSession& session)

@@ -934,15 +934,8 @@ StepStatus DocumentStage::Expect(Step& step, Check check)
 {
     std::string problem;
     std::string error;
-    if (!(this->*check)(step.Node(), problem, error))
-    {
-        step.Error(error);
-    }
-    else if (!problem.empty())
-    {
-        step.Fail(problem);
-    }
-    return StepStatus::kDone;
+    const bool made = (this->*check)(step.Node(), problem, error);
+    return step.Conclude(made, problem, error);
 }
 
 StepStatus DocumentStage::WaitUntil(Step& step)

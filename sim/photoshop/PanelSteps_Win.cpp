@@ -349,15 +349,8 @@ StepStatus PanelStage::ExpectMessages(Step& step)
     const std::vector<std::string> messages(mMessages.begin() + static_cast<std::ptrdiff_t>(mMessagesChecked),
                                             mMessages.end());
     mMessagesChecked = mMessages.size();
-    if (!CheckPanelMessages(messages, expected, exact, problem, error))
-    {
-        step.Error(error);
-    }
-    else if (!problem.empty())
-    {
-        step.Fail(problem);
-    }
-    return StepStatus::kDone;
+    const bool made = CheckPanelMessages(messages, expected, exact, problem, error);
+    return step.Conclude(made, problem, error);
 }
 
 StepStatus PanelStage::ExpectKeys(Step& step)
@@ -437,15 +430,8 @@ StepStatus PanelStage::Expect(Step& step, Check check)
 {
     std::string problem;
     std::string error;
-    if (!(this->*check)(step.Node(), problem, error))
-    {
-        step.Error(error);
-    }
-    else if (!problem.empty())
-    {
-        step.Fail(problem);
-    }
-    return StepStatus::kDone;
+    const bool made = (this->*check)(step.Node(), problem, error);
+    return step.Conclude(made, problem, error);
 }
 
 bool PanelStage::CheckReceived(const JsonNode& node, std::string& problem, std::string& error)

@@ -49,6 +49,20 @@ void ScenarioPlayer::Step::Error(const std::string& what)
     mPlayer.ScenarioError("step " + std::to_string(mNumber) + " (" + mDo + "): " + what);
 }
 
+ScenarioPlayer::StepStatus ScenarioPlayer::Step::Conclude(bool made, const std::string& problem,
+                                                          const std::string& error)
+{
+    if (!made)
+    {
+        Error(error);
+    }
+    else if (!problem.empty())
+    {
+        Fail(problem);
+    }
+    return StepStatus::kDone;
+}
+
 ScenarioPlayer::ScenarioPlayer(Transcript& transcript) : mTranscript(transcript)
 {
 }

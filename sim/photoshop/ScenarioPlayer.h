@@ -50,6 +50,9 @@ public:
         void Fail(const std::string& what);
         // A bad parameter: the run stops with exit code 2.
         void Error(const std::string& what);
+        // A check's outcome as the step's: an error when the check could not be made (made false),
+        // else a failure when it found a problem; the step is done either way.
+        StepStatus Conclude(bool made, const std::string& problem, const std::string& error);
         bool Failed() const { return mFailed; }
 
     private:
