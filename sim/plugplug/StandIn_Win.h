@@ -26,8 +26,8 @@ bool StandInPostDelivery(const OwnedEvent& event);
 bool BridgeStart();
 // Asks a running bridge to stop and returns at once; its thread ends by itself.
 void BridgeStop();
-// Every event the host side dispatches, kept for the page's event stream (from the start of the
-// process, whether the bridge runs or not).
+// Every event the host side dispatches, kept for the page's event stream (from the library's load,
+// whether the bridge runs or not).
 void BridgePublish(const OwnedEvent& event);
 // Frees what the bridge kept; only when the library is unloaded (the bridge is not running then).
 void BridgeUnload();
